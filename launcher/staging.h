@@ -1,0 +1,25 @@
+// Copies the package from the launcher's folder into the staging folder.
+#pragma once
+
+#include "launcher/state.h"
+
+namespace launcher {
+
+constexpr const char* kStagingFolderName = "\\SilentSetup";
+
+// Source folder and separator from the full command line: the text before
+// its last backslash, without an opening quote. A folder that does not fit
+// leaves both empty, so package files are then named bare.
+void FindSourceFolder(State& state, const char* full_command_line);
+// Staging folder = system directory + "\SilentSetup".
+void BuildStagingFolder(State& state);
+// Clears read-only and deletes staging folder + staged_name.
+void StagedDelete(State& state, const char* staged_name);
+// Copies source folder + separator + source_name to staging folder +
+// staged_name, overwriting. True when the copy succeeded.
+bool StagedCopy(State& state, const char* source_name, const char* staged_name);
+// Builds and creates the staging folder, deletes the ten staged names and
+// copies the nine package files.
+void StagePackage(State& state);
+
+}  // namespace launcher
