@@ -11,6 +11,9 @@ struct State {
   char staging_folder[kPathSize];
   char source_path[kPathSize];    // scratch
   char target_path[kPathSize];    // scratch, finally the setup's command
+  // The folder before the last backslash did not fit source_folder: no
+  // package file is copied rather than one from the current directory.
+  bool source_unfit;
 };
 
 }  // namespace launcher
