@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine, and only
+# what is missing. Run as root (CI does); safe to run again.
+set -euo pipefail
+
+need_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev python3
+           g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
+           wine wine32:i386 qemu-user-static)
+
+# Wine runs 32-bit Linux binaries. Where the kernel cannot run them itself,
+# qemu's user-mode emulator runs them through binfmt_misc.
+runs_ia32() {
+  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+missing=()
+for p in "${need_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if ! runs_ia32; then
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:OCF' \
+      > "$binfmt/register"
+  fi
+  runs_ia32 || { echo "install-deps: cannot run 32-bit binaries" >&2; exit 1; }
+  echo "install-deps: 32-bit binaries run through qemu-i386 (binfmt_misc)"
+fi

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every test: host unit tests, the checks of the Windows build, and the
+# end-to-end tests of the real launcher.exe under Wine. Installs what is
+# missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+echo "== host unit tests"
+cmake --preset host >/dev/null
+cmake --build --preset host -j2
+ctest --preset host
+
+echo "== Windows build"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2
+bash scripts/check_exe.sh build/win32/launcher.exe
+
+echo "== end-to-end under Wine"
+bash scripts/e2e.sh
