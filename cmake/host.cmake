@@ -5,7 +5,10 @@ find_package(GTest REQUIRED)
 add_library(core STATIC ${CORE_SOURCES})
 target_include_directories(core PUBLIC ${CMAKE_SOURCE_DIR})
 
-add_library(fake_platform STATIC ${CMAKE_SOURCE_DIR}/platform/fake_platform.cc)
+add_library(fake_platform STATIC
+  ${CMAKE_SOURCE_DIR}/platform/fake_platform.cc
+  ${CMAKE_SOURCE_DIR}/platform/fake_registry.cc
+  ${CMAKE_SOURCE_DIR}/platform/fake_files.cc)
 target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
 # The fake uses the standard library freely; exceptions stay off anyway.
 target_link_libraries(core PUBLIC fake_platform)

@@ -57,11 +57,18 @@ void DenyRead(Root root, const std::string& path);
 // Registry handles currently open.
 int OpenHandles();
 // Every registry write, create and delete, as "verb root\path[:name]", for
-// checks of what a run touched.
+// checks of what a run touched: "create HKLM\A\B" for each new key, "set
+// HKLM\A:Name" and "delete HKCU\A:Name" with the key path as first spelled
+// and the value name as the caller spelled it. Only successful operations of
+// platform.h are logged, never the arranging calls above.
 std::vector<std::string> RegistryWrites();
 
 // ---- Files (paths case-insensitive; relative ones resolve against the
 // current directory) ----------------------------------------------------------
+// Drive roots always exist, and so do the system and current directories.
+// A file stored with attributes 0 reads back FILE_ATTRIBUTE_NORMAL (0x80); a
+// folder reads FILE_ATTRIBUTE_DIRECTORY (0x10). A copy takes the source's
+// attributes, read-only included, as CopyFileA does.
 void PutFile(const std::string& path, const std::string& contents,
              unsigned long attributes = 0);  // creates missing folders
 void PutFolder(const std::string& path);
@@ -81,6 +88,8 @@ struct Start {
   std::string application;
   std::string command;
 };
+// Every start attempted, also when starts are set to fail (not when the
+// failure is injected).
 std::vector<Start> Starts();
 void SetStartSucceeds(bool succeeds);
 
