@@ -1,7 +1,10 @@
 #include "launcher/launcher.h"
 
+#include "launcher/dispatch.h"
 #include "launcher/options.h"
+#include "launcher/staging.h"
 #include "launcher/state.h"
+#include "launcher/wait.h"
 #include "platform/platform.h"
 
 namespace launcher {
@@ -21,14 +24,15 @@ int LauncherMain(const char* tail) {
   // Before any file is touched, so it is present during staging too.
   CreateMarkerKey();
 
-  // Staging: source folder from the full command line, then the package.
+  FindSourceFolder(state, platform::FullCommandLine());
+  StagePackage(state);
 
   const int option = ResolveOption(tail);
-  (void)option;
+  const bool started = Dispatch(state, option);
 
-  // Dispatch: family, carry-over, settings actions, response file, start.
-
-  // Wait: poll the marker key until the setup removes it.
+  // Only a started setup removes the marker key; without one the wait
+  // would never end.
+  if (started) WaitForCompletion(option);
 
   return 0;
 }
