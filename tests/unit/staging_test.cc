@@ -131,14 +131,6 @@ TEST_F(StagingTest, StagesTheNineFilesFromTheLaunchersFolder) {
   }
 }
 
-TEST_F(StagingTest, BackslashInTheArgumentsFindsNoPackage) {
-  fake::SetCurrentDirectory("C:\\Pkg");
-  PutPackage("C:\\Pkg");
-  Stage("C:\\Pkg\\launcher.exe /S \\I1");
-  EXPECT_TRUE(fake::HasFolder(kStaging));
-  EXPECT_TRUE(fake::FilesIn(kStaging).empty());
-}
-
 TEST_F(StagingTest, SecondRunReplacesReadOnlyFilesAndDropsOldResponse) {
   PutPackage("C:\\Pkg");
   Stage("C:\\Pkg\\launcher.exe");
