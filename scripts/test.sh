@@ -12,6 +12,11 @@ cmake --preset host >/dev/null
 cmake --build --preset host -j2
 ctest --preset host
 
+echo "== host unit tests under AddressSanitizer and UBSan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j2
+ctest --preset asan
+
 echo "== Windows build"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2
