@@ -18,3 +18,8 @@ add_executable(unit_tests ${UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE core GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
+
+option(LAUNCHER_FUZZ "Build the libFuzzer targets of fuzz/ (clang)" OFF)
+if(LAUNCHER_FUZZ)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/fuzz ${CMAKE_BINARY_DIR}/fuzz)
+endif()

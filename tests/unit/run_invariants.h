@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -104,6 +105,19 @@ inline std::vector<fake::Value> Overwrites(const Move& m, int option,
     }
   }
   return values;
+}
+
+// The adapter's ComponentId, read as the write-block-size fix reads it (500
+// bytes), begins with one of the supported hardware ids.
+inline bool SupportedAdapter(const std::string& key_path) {
+  const auto id = fake::GetValue(Root::kLocalMachine, key_path, "ComponentId");
+  if (!id || id->data.size() > 500) return false;
+  const std::string text = Fold(id->data.substr(0, id->data.find('\0')))
+                               .substr(0, adapter::kHardwareIdLength);
+  for (const char* known : adapter::kHardwareIds) {
+    if (text == Fold(known)) return true;
+  }
+  return false;
 }
 
 // One line of fake::RegistryWrites(), folded: "set HKLM\A:Name".
@@ -230,7 +244,7 @@ class Before {
              w.name == Fold(settings::kInstallOption)) ||
             (wbs && w.key.compare(0, adapters.size(), adapters) == 0 &&
              w.key.find('\\', adapters.size()) == std::string::npos &&
-             w.name == "writeblocksize");
+             w.name == "writeblocksize" && SupportedAdapter(w.key.substr(5)));
       } else if (w.verb == "delete") {
         allowed = (nt && w.key == legacy && moved_name(w.name, false)) ||
                   (install_type && w.key == user && moved_name(w.name, true));
