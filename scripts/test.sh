@@ -17,6 +17,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan
 
+echo "== fuzzing, 30 s per target"
+bash scripts/fuzz.sh 30
+
 echo "== Windows build"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2
