@@ -27,7 +27,15 @@ platform::Status QueryText(platform::RegKey key, const char* name, char* text,
   unsigned long offered = size - 1 < kTextCapacity ? size - 1 : kTextCapacity;
   const platform::Status status =
       platform::QueryValue(key, name, text, &offered);
-  if (status != kSuccess) platform::ZeroFill(text, size);
+  if (status != kSuccess) {
+    platform::ZeroFill(text, size);
+  } else {
+    // The text and its zero byte fit the capacity: 50 bytes without a zero
+    // keep 49 characters. Written back with all 50 and a terminator, the
+    // value would no longer be readable, and the next step would take it
+    // for missing and write its default over it.
+    text[kTextCapacity - 1] = 0;
+  }
   return status;
 }
 

@@ -42,7 +42,9 @@ constexpr platform::Status kValueAbsent = 2;
 // Reads the text value name into text (size bytes, at least
 // kTextBufferSize), offering kTextCapacity bytes. The buffer is zero-filled
 // first and again after a failed read, so the text is always terminated and
-// a failed read leaves it empty. Returns the status of the read.
+// a failed read leaves it empty; a text that fills the capacity without a
+// zero byte keeps kTextCapacity - 1 characters. Returns the status of the
+// read.
 [[nodiscard]] platform::Status QueryText(platform::RegKey key,
                                          const char* name, char* text,
                                          unsigned long size);

@@ -28,22 +28,28 @@ struct Scenario {
   const char* label;
   unsigned long version;
   const char* tail;
-  bool legacy = false;        // older settings to carry over
+  // Older settings to carry over, with this GinaInstallOption stored
+  // without its zero byte; none when null.
+  const char* legacy_gina = nullptr;
   bool settings = false;      // current settings present
   bool user_install = false;  // install type only under HKEY_CURRENT_USER
   bool adapters = false;      // one adapter at start, one during the wait
 };
 
+// Fills the 50-byte read: moved as 49 characters, and then still readable.
+const std::string kFull(50, 'g');
+
 const Scenario kScenarios[] = {
     {"9x silent", k9x, "/S /I1"},
-    {"9x uninstall, user install type", k9x, "/S /UNINSTALL", false, false, true},
-    {"2000 gina and leap, carry-over", k2000, "-gina -sl /S /I1", true, true},
-    {"XP mode, legacy only", kXP, "-wm=12 /S /I3", true},
-    {"XP update wbs", kXP, "/S /UPDATE /wbs", true, false, true, true},
-    {"XP uninstall wbs, settings", kXP, "/S /UNINSTALL /wbs", false, true, true,
+    {"9x uninstall, user install type", k9x, "/S /UNINSTALL", nullptr, false,
      true},
-    {"XP -XR, interactive", kXP, "-XR", false, true, false, true},
-    {"other family", kOther, "/S /I1 /wbs", true, false, false, true},
+    {"2000 gina and leap, carry-over", k2000, "-gina -sl /S /I1", "1", true},
+    {"XP mode, legacy only", kXP, "-wm=12 /S /I3", kFull.c_str()},
+    {"XP update wbs", kXP, "/S /UPDATE /wbs", "1", false, true, true},
+    {"XP uninstall wbs, settings", kXP, "/S /UNINSTALL /wbs", nullptr, true,
+     true, true},
+    {"XP -XR, interactive", kXP, "-XR", nullptr, true, false, true},
+    {"other family", kOther, "/S /I1 /wbs", "1", false, false, true},
 };
 
 void PutAdapter(const std::string& name) {
@@ -63,8 +69,8 @@ void Arrange(const Scenario& s) {
     fake::PutFile(kPackage + "\\" + name, name);
   }
   fake::PutFile(kStaging + "\\setup.iss", "old", platform::kFileAttributeReadOnly);
-  if (s.legacy) {
-    Put(kMachine, kOld, "GinaInstallOption", Sz("1"));
+  if (s.legacy_gina != nullptr) {
+    Put(kMachine, kOld, "GinaInstallOption", {platform::kRegSz, s.legacy_gina});
     Put(kMachine, kOld, "SilentLeapOption", Sz("0"));
     Put(kMachine, kOld, "wModeSelect", Dword(13));
   }

@@ -5,6 +5,7 @@
 // out of the legacy key or the user's installer key arrived.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <map>
@@ -69,8 +70,9 @@ inline const Move kMoves[] = {
 };
 
 // What a move of stored writes: the text up to the first zero byte of a
-// 50-byte read as REG_SZ, or wModeSelect's four bytes, zero-filled, as
-// REG_DWORD. Nothing for a value too long to be read, which is never moved.
+// 50-byte read, at most 49 characters, as REG_SZ, or wModeSelect's four
+// bytes, zero-filled, as REG_DWORD. Nothing for a value too long to be
+// read, which is never moved.
 inline std::optional<fake::Value> Moved(const Move& m,
                                         const fake::Value& stored) {
   const std::string& d = stored.data;
@@ -79,7 +81,7 @@ inline std::optional<fake::Value> Moved(const Move& m,
     return fake::Value{platform::kRegDword, d + std::string(4 - d.size(), '\0')};
   }
   if (d.size() > settings::kTextCapacity) return std::nullopt;
-  return Sz(d.substr(0, d.find('\0')));
+  return Sz(d.substr(0, std::min<size_t>(d.find('\0'), settings::kTextCapacity - 1)));
 }
 
 // Values a later step of the run writes over a moved one by design: the

@@ -79,7 +79,8 @@ const LegacyGinaCase kLegacyGina[] = {
     {"trailing blank", Sz("1 "), true, Sz("1 ")},
     {"49 characters", Sz(k49), true, Sz(k49)},
     {"50 characters", Sz(k50), false, std::nullopt},
-    {"50 bytes, no terminator", Raw(platform::kRegSz, k50), true, Sz(k50)},
+    {"50 bytes, no terminator", Raw(platform::kRegSz, k50), true,
+     Sz(k50.substr(0, 49))},
 };
 
 TEST(EnsureGinaInstallOption, AgainstUpdateVariantWithLegacyValue) {
@@ -122,7 +123,8 @@ const SettingsGinaCase kSettingsGina[] = {
     {"text after the first zero", Raw(platform::kRegSz, std::string("0\0x", 3)),
      Sz("0")},
     {"49 characters", Sz(k49), Sz(k49)},
-    {"50 bytes, no terminator", Raw(platform::kRegSz, k50), Sz(k50)},
+    {"50 bytes, no terminator", Raw(platform::kRegSz, k50),
+     Sz(k50.substr(0, 49))},
     {"50 characters", Sz(k50), Sz("0")},
 };
 
