@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -89,8 +91,9 @@ std::string HardwareIdLike(FuzzedDataProvider& in) {
 }
 
 std::string Bytes(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 5)) {
+  switch (in.ConsumeIntegralInRange(0, 6)) {
     case 0:
+    case 6:
       return std::string(in.PickValueInArray(kTexts)) +
              (in.ConsumeBool() ? std::string(1, '\0') : "");
     case 1:
@@ -200,6 +203,22 @@ std::string CommandLine(FuzzedDataProvider& in, const std::string& folder) {
   return line;
 }
 
+// Every value of the client's keys, by key and folded name.
+std::map<std::string, std::pair<unsigned long, std::string>> ClientValues() {
+  const std::pair<Root, const char*> kKeys[] = {
+      {kMachine, settings::kSettingsKey}, {kMachine, settings::kLegacyKey},
+      {kMachine, settings::kInstallerKey}, {kUser, settings::kInstallerKey}};
+  std::map<std::string, std::pair<unsigned long, std::string>> values;
+  for (const auto& [root, path] : kKeys) {
+    for (const std::string& name : fake::ValueNames(root, path)) {
+      const auto value = fake::GetValue(root, path, name);
+      values[run_check::Place(root, path) + ":" + run_check::Fold(name)] = {
+          value->type, value->data};
+    }
+  }
+  return values;
+}
+
 // The folder and every folder above it, up to its drive root.
 void AddWithParents(std::vector<std::string>& folders, std::string folder) {
   for (size_t at; (at = folder.rfind('\\')) != std::string::npos && at > 2;) {
@@ -300,6 +319,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   fake::SetStartSucceeds(in.ConsumeIntegralInRange(0, 7) != 0);
+  const bool run_again = in.ConsumeBool();
   fake::SetSleepHook([&](unsigned long ms) {
     const int poll = fake::SleepCount();
     if (ms != launcher::kPollIntervalMs) Violated("a pause other than 2000 ms");
@@ -321,6 +341,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (launcher::LauncherMain(tail) != 0) Violated("result other than 0");
   const std::string problem = before.Verify(tail, false);
   if (!problem.empty()) Violated(problem);
+
+  // A second run right after the first changes no setting.
+  if (run_again) {
+    const auto settled = ClientValues();
+    fake::SetSleepHook([](unsigned long) {
+      fake::RemoveKey(kMachine, launcher::kMarkerKeyPath);
+    });
+    (void)launcher::LauncherMain(tail);
+    if (ClientValues() != settled) Violated("a second run changed a setting");
+  }
   fake::SetSleepHook(nullptr);  // it refers to this run's locals
   return 0;
 }
