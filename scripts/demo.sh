@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Shows the launcher at work: installs what is missing, builds everything,
+# and runs the real launcher.exe under Wine on the sample package a few
+# times, printing for each run the option, the Windows version, the exit
+# code, the client settings before and after, the staged files, the command
+# the setup was started with, the adapters' writeBlockSize and the marker
+# key.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+echo "== building"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2
+
+echo "== running the launcher under Wine"
+exec bash scripts/e2e.sh --demo

@@ -1,0 +1,617 @@
+// Runs the real launcher.exe through the end-to-end cases, all inside one
+// Wine session: for each case it resets the machine, arranges the case's
+// registry and files, makes Wine report the case's Windows version, starts
+// the launcher with the exact command line, and checks what it left.
+//
+//   runner.exe [--demo] [--slack=<ms>] [--timeout=<s>] [--only=<n>[,<n>...]]
+//              <package folder> <package folder with blanks>
+//
+// Prints "ok N - ..." or "not ok N - ... : reason" per case, then
+// "<passed> passed, <failed> failed"; exits 0 only when all passed. With
+// --demo it runs a few showcase cases and prints what it saw instead.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "adapter/write_block_size.h"
+#include "tests/e2e/cases.h"
+#include "tests/e2e/e2e_paths.h"
+#include "tests/e2e/world.h"
+
+namespace e2e {
+namespace {
+
+struct Config {
+  std::string package;         // e.g. C:\e2e\pkg
+  std::string package_blanks;  // e.g. C:\e2e\pkg with blanks\Disk 1
+  unsigned long slack_ms = 4000;
+  unsigned long timeout_ms = 60000;
+  std::set<int> only;
+  bool demo = false;
+};
+
+// Staged name -> name in the package.
+const char* const kPackageFiles[][2] = {
+    {"layout.bin", "layout.bin"},
+    {"data1.cab", "data1.cab"},
+    {"data2.cab", "data2.cab"},
+    {"ikernel.ex_", "ikernel.ex_"},
+    {"data1.hdr", "data1.hdr"},
+    {"setup.ini", "setup.ini"},
+    {"setup.inx", "setup.inx"},
+    {"CorvaneAdminConfig.dat", "CorvaneAdminConfig.dat"},
+    {"setup.exe", "data3.cab\\setup.iss"},
+};
+
+// Adapter entries of the "adapters" cases. The first five are there before
+// the launcher starts, the rest are created by the setup while it waits.
+struct Adapter {
+  const char* subkey;
+  std::string component_id;  // "" for an entry without ComponentId
+  bool matches;
+  const char* write_block_size;  // value before the run, "" for none
+};
+
+std::string Cut(const char* text, size_t n) { return std::string(text).substr(0, n); }
+
+std::vector<Adapter> Adapters() {
+  const char* const* ids = adapter::kHardwareIds;
+  return {
+      {"9000", ids[0], true, ""},
+      {"9001", Lower(ids[3]), true, ""},
+      {"9002", "PCI\\VEN_FC7A&DEV_1004&SUBSYS_0001FC7A", false, ""},
+      {"9003", "", false, ""},
+      {"9004", ids[4], true, "dw:0"},
+      {"9010", std::string(ids[5]) + "&REV_01", true, ""},
+      {"9011", Cut(ids[1], 36), false, ""},
+      {"9012", ids[2], true, ""},
+      {"9013", "PCI\\VEN_1234&DEV_1001&SUBSYS_0001FC7A", false, ""},
+  };
+}
+constexpr size_t kEarlyAdapters = 5;
+
+KeyRef AdapterKey(const Adapter& a, std::string* path) {
+  *path = std::string(kAdapterClassKey) + "\\" + a.subkey;
+  return {HKEY_LOCAL_MACHINE, path->c_str()};
+}
+
+std::string SystemFolder() {
+  char buffer[MAX_PATH] = {};
+  GetSystemDirectoryA(buffer, sizeof buffer);
+  return buffer;
+}
+
+std::string StagingFolder() { return SystemFolder() + "\\SilentSetup"; }
+
+std::string Word(const std::string& arrange, const std::string& word) {
+  size_t from = 0;
+  while (from < arrange.size()) {
+    size_t end = arrange.find(';', from);
+    if (end == std::string::npos) end = arrange.size();
+    const std::string item = arrange.substr(from, end - from);
+    from = end + 1;
+    if (item == word) return "yes";
+    if (item.compare(0, word.size() + 1, word + "=") == 0) return item.substr(word.size() + 1);
+  }
+  return "";
+}
+
+// Registry items of the arrangement, without the words.
+std::string RegistryItems(const std::string& arrange) {
+  std::string items;
+  size_t from = 0;
+  while (from < arrange.size()) {
+    size_t end = arrange.find(';', from);
+    if (end == std::string::npos) end = arrange.size();
+    const std::string item = arrange.substr(from, end - from);
+    from = end + 1;
+    if (item == "stale" || item == "adapters" || item.compare(0, 5, "hold=") == 0) continue;
+    items += item + ";";
+  }
+  return items;
+}
+
+// ---- The machine ------------------------------------------------------------
+
+std::string ResetWorld() {
+  DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Corvane");
+  DeleteTree(HKEY_LOCAL_MACHINE, "Software\\VERDO Installer");
+  DeleteTree(HKEY_CURRENT_USER, "Software\\VERDO Installer");
+  DeleteTree(HKEY_LOCAL_MACHINE, kMarkerKey);
+  DeleteTree(HKEY_LOCAL_MACHINE, kControlKey);
+  for (const Adapter& a : Adapters()) {
+    std::string path;
+    DeleteTree(HKEY_LOCAL_MACHINE, AdapterKey(a, &path).path);
+  }
+  DeleteFileA(kSetupLog);
+  DeleteFolder(StagingFolder());
+  if (FolderExists(StagingFolder())) return "cannot remove the staging folder";
+  if (GetFileAttributesA(kSetupLog) != INVALID_FILE_ATTRIBUTES) return "cannot remove the setup log";
+  for (char letter : std::string("SLIUMC")) {
+    KeyRef key;
+    if (KeyByLetter(letter, &key) && KeyExists(key)) return std::string("cannot remove key ") + letter;
+  }
+  return "";
+}
+
+bool SetVersion(const std::string& program, const std::string& version) {
+  const std::string path = "Software\\Wine\\AppDefaults\\" + program;
+  RegValue value;
+  return ParseValue("sz:" + version, &value) &&
+         WriteValue({HKEY_CURRENT_USER, path.c_str()}, "Version", value);
+}
+
+std::string Arrange(const Case& c) {
+  std::string error = e2e::Arrange(RegistryItems(c.arrange));
+  if (!error.empty()) return error;
+
+  if (!Word(c.arrange, "stale").empty()) {
+    // What an earlier run may leave: all ten staged names, read-only.
+    const std::string folder = StagingFolder();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const auto& file : kPackageFiles) {
+      const std::string path = folder + "\\" + file[0];
+      if (!WriteWholeFile(path, std::string("stale ") + file[0] + "\r\n")) return "cannot write " + path;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    const std::string iss = folder + "\\setup.iss";
+    if (!WriteWholeFile(iss, "stale setup.iss\r\n")) return "cannot write " + iss;
+    SetFileAttributesA(iss.c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+
+  std::string script;
+  if (!Word(c.arrange, "adapters").empty()) {
+    const std::vector<Adapter> adapters = Adapters();
+    for (size_t i = 0; i < adapters.size(); ++i) {
+      const Adapter& a = adapters[i];
+      if (i >= kEarlyAdapters) {
+        script += std::string(script.empty() ? "sleep:500;" : "") + "adapter:" + a.subkey + ":" +
+                  a.component_id + ";";
+        continue;
+      }
+      std::string path;
+      const KeyRef key = AdapterKey(a, &path);
+      RegValue value;
+      (void)ParseValue(a.component_id.empty() ? "sz:Sample adapter without id" : "sz:" + a.component_id, &value);
+      if (!WriteValue(key, a.component_id.empty() ? "DriverDesc" : "ComponentId", value)) {
+        return std::string("cannot create adapter ") + a.subkey;
+      }
+      if (*a.write_block_size && (!ParseValue(a.write_block_size, &value) ||
+                                  !WriteValue(key, "writeBlockSize", value))) {
+        return std::string("cannot set writeBlockSize on ") + a.subkey;
+      }
+    }
+  }
+  const std::string hold = Word(c.arrange, "hold");
+  if (!hold.empty()) script += "sleep:" + hold + ";";
+  if (!script.empty()) {
+    RegValue value;
+    (void)ParseValue("sz:" + script, &value);
+    if (!WriteValue({HKEY_LOCAL_MACHINE, kControlKey}, "Script", value)) return "cannot write the script";
+  }
+
+  if (!SetVersion("launcher.exe", c.version) || !SetVersion("setup.exe", c.version)) {
+    return "cannot set the Windows version";
+  }
+  return "";
+}
+
+// ---- One run ------------------------------------------------------------------
+
+struct SetupRecord {
+  unsigned long pid = 0;
+  unsigned long start_tick = 0;
+  bool marker = false;
+  unsigned long version = 0;
+  std::string command;
+  std::string iss;
+  bool ended = false;
+  unsigned long end_tick = 0;
+};
+
+struct Run {
+  bool started = false;
+  bool timed_out = false;
+  DWORD exit_code = 0;
+  unsigned long start_tick = 0;
+  unsigned long end_tick = 0;
+  std::vector<SetupRecord> setups;
+};
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t from = 0;
+  while (true) {
+    const size_t tab = line.find('\t', from);
+    fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+    if (tab == std::string::npos) break;
+    from = tab + 1;
+  }
+  return fields;
+}
+
+std::vector<SetupRecord> ReadSetupLog() {
+  std::vector<SetupRecord> records;
+  std::string text;
+  if (!ReadWholeFile(kSetupLog, &text)) return records;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find("\r\n", from);
+    if (end == std::string::npos) end = text.size();
+    const std::vector<std::string> f = SplitTabs(text.substr(from, end - from));
+    from = end + 2;
+    if (f[0] == "start" && f.size() == 7) {
+      SetupRecord r;
+      r.pid = std::strtoul(f[1].c_str(), nullptr, 10);
+      r.start_tick = std::strtoul(f[2].c_str(), nullptr, 10);
+      r.marker = f[3] == "1";
+      r.version = std::strtoul(f[4].c_str(), nullptr, 16);
+      r.command = f[5];
+      r.iss = f[6];
+      records.push_back(r);
+    } else if (f[0] == "end" && f.size() == 3) {
+      for (SetupRecord& r : records) {
+        if (r.pid == std::strtoul(f[1].c_str(), nullptr, 10)) {
+          r.ended = true;
+          r.end_tick = std::strtoul(f[2].c_str(), nullptr, 10);
+        }
+      }
+    }
+  }
+  return records;
+}
+
+std::string CommandLine(const Case& c, const Config& config, std::string* folder) {
+  *folder = c.start == Start::kBlanks ? config.package_blanks : config.package;
+  const std::string tail = c.tail.empty() ? "" : " " + c.tail;
+  const std::string program = *folder + "\\launcher.exe";
+  switch (c.start) {
+    case Start::kQuoted:
+    case Start::kBlanks: return "\"" + program + "\"" + tail;
+    case Start::kUnquoted: return program + tail;
+    case Start::kTabs: return "\"" + program + "\"\t\t" + c.tail;
+    case Start::kBareName: return "launcher.exe" + tail;
+  }
+  return "";
+}
+
+// Waits for a process by id, ending it after the limit.
+void Reap(unsigned long pid, DWORD limit_ms) {
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+  if (process == nullptr) return;
+  if (WaitForSingleObject(process, limit_ms) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+  CloseHandle(process);
+}
+
+Run Launch(const Case& c, const Config& config) {
+  Run run;
+  std::string folder;
+  std::string line = CommandLine(c, config, &folder);
+  std::vector<char> writable(line.begin(), line.end());
+  writable.push_back('\0');
+
+  // A bare program name is found in the starting process's current folder.
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof previous, previous);
+  const std::string cwd = c.start == Start::kBareName ? folder : "C:\\e2e";
+  SetCurrentDirectoryA(cwd.c_str());
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  run.start_tick = GetTickCount();
+  run.started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               cwd.c_str(), &startup, &process) != FALSE;
+  SetCurrentDirectoryA(previous);
+  if (!run.started) return run;
+
+  if (WaitForSingleObject(process.hProcess, config.timeout_ms) == WAIT_TIMEOUT) {
+    run.timed_out = true;
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 10000);
+  }
+  run.end_tick = GetTickCount();
+  GetExitCodeProcess(process.hProcess, &run.exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  // The setup removes the marker key just before it ends; let it end before
+  // the next case clears its folder.
+  for (const SetupRecord& r : ReadSetupLog()) Reap(r.pid, 15000);
+  run.setups = ReadSetupLog();
+  return run;
+}
+
+// ---- Checks -----------------------------------------------------------------
+
+std::string FirstLine(const std::string& text) {
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+std::string Family(unsigned long version) {
+  if (version >= 0x80000000UL) return "win98";
+  if ((version & 0xFFFF) == 0x0005) return "win2k";
+  if ((version & 0xFFFF) == 0x0105) return "winxp";
+  return "win7";
+}
+
+void Check(std::vector<std::string>* failures, bool ok, const std::string& reason) {
+  if (!ok) failures->push_back(reason);
+}
+
+void CheckStaged(const Case& c, const Config& config, std::vector<std::string>* failures) {
+  const std::string folder = StagingFolder();
+  std::vector<std::string> expected;
+  if (c.staged) {
+    for (const auto& file : kPackageFiles) expected.push_back(Lower(file[0]));
+    if (c.response != kPlain && c.response != kNoSetup) expected.push_back("setup.iss");
+  }
+  std::set<std::string> want(expected.begin(), expected.end());
+  std::set<std::string> have;
+  for (const std::string& name : ListFolder(folder)) have.insert(Lower(name));
+  if (want != have) {
+    std::string list;
+    for (const std::string& name : have) list += (list.empty() ? "" : " ") + name;
+    failures->push_back("staging folder holds {" + list + "}");
+    return;
+  }
+  if (!c.staged) return;
+  const std::string package = c.start == Start::kBlanks ? config.package_blanks : config.package;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const auto& file : kPackageFiles) pairs.push_back({file[0], file[1]});
+  if (want.count("setup.iss")) pairs.push_back({"setup.iss", "data3.cab\\" + c.response});
+  for (const auto& pair : pairs) {
+    std::string staged, source;
+    const bool read = ReadWholeFile(folder + "\\" + pair.first, &staged) &&
+                      ReadWholeFile(package + "\\" + pair.second, &source);
+    Check(failures, read && staged == source,
+          "staged " + pair.first + " is not the package's " + pair.second + " (\"" +
+              FirstLine(staged).substr(0, 40) + "\")");
+  }
+}
+
+void CheckSetup(const Case& c, const Config& config, const Run& run,
+                std::vector<std::string>* failures) {
+  if (c.response == kNoSetup) {
+    Check(failures, run.setups.empty(), "a setup was started");
+    return;
+  }
+  if (run.setups.size() != 1) {
+    failures->push_back(std::to_string(run.setups.size()) + " setup runs, expected 1");
+    return;
+  }
+  const SetupRecord& setup = run.setups[0];
+  const std::string command = "\"" + StagingFolder() + "\\setup.exe\"" +
+                              (c.response == kPlain ? "" : " /s");
+  Check(failures, setup.command == command, "setup started as [" + setup.command + "]");
+  std::string iss = "<none>";
+  if (c.response != kPlain) {
+    std::string bytes;
+    const std::string package = c.start == Start::kBlanks ? config.package_blanks : config.package;
+    if (ReadWholeFile(package + "\\data3.cab\\" + c.response, &bytes)) iss = FirstLine(bytes);
+  }
+  Check(failures, setup.iss == iss, "setup saw setup.iss \"" + setup.iss + "\", expected \"" + iss + "\"");
+  Check(failures, setup.marker, "marker key absent while the setup ran");
+  Check(failures, Family(setup.version) == c.version,
+        "Wine reported the setup a version of family " + Family(setup.version));
+  Check(failures, setup.ended, "the setup did not end");
+  if (setup.ended && !run.timed_out) {
+    // The launcher notices the removed key at its next poll.
+    const long after = static_cast<long>(run.end_tick - setup.end_tick);
+    Check(failures, after >= 0, "the launcher ended before the marker key was removed");
+    Check(failures, after <= static_cast<long>(2000 + config.slack_ms),
+          "the launcher ended " + std::to_string(after) + " ms after the marker key was removed");
+  }
+}
+
+void CheckAdapters(const Case& c, std::vector<std::string>* failures) {
+  if (Word(c.arrange, "adapters").empty()) return;
+  for (const Adapter& a : Adapters()) {
+    std::string path;
+    const KeyRef key = AdapterKey(a, &path);
+    RegValue value;
+    const std::string actual = ReadValue(key, "writeBlockSize", &value) ? FormatValue(value) : "-";
+    std::string expected = *a.write_block_size ? a.write_block_size : "-";
+    if (a.matches && c.adapters_fixed) expected = "sz:1";
+    Check(failures, actual == expected,
+          std::string("adapter ") + a.subkey + " writeBlockSize " + actual + ", expected " + expected);
+  }
+}
+
+std::vector<std::string> Verify(const Case& c, const Config& config, const Run& run) {
+  std::vector<std::string> failures;
+  if (!run.started) return {"launcher.exe did not start"};
+  Check(&failures, !run.timed_out, "no end within " + std::to_string(config.timeout_ms / 1000) + " s");
+  Check(&failures, run.exit_code == 0, "exit code " + std::to_string(run.exit_code));
+  KeyRef marker;
+  (void)KeyByLetter('M', &marker);
+  const bool marker_expected = c.response == kNoSetup;
+  Check(&failures, KeyExists(marker) == marker_expected,
+        marker_expected ? "marker key gone" : "marker key still present");
+  CheckStaged(c, config, &failures);
+  CheckSetup(c, config, run, &failures);
+  const struct { char letter; const std::string* expected; } keys[] = {
+      {'S', &c.settings}, {'L', &c.legacy}, {'I', &c.installer_lm}, {'U', &c.installer_cu}};
+  for (const auto& key : keys) {
+    if (*key.expected == kUnchecked) continue;
+    const std::string difference = CompareKey(key.letter, *key.expected);
+    if (!difference.empty()) failures.push_back(difference);
+  }
+  CheckAdapters(c, &failures);
+  if (c.response == kNoSetup && !run.timed_out) {
+    // Nothing to wait for: the launcher ends as soon as it has staged.
+    Check(&failures, run.end_tick - run.start_tick <= 2000 + config.slack_ms,
+          "took " + std::to_string(run.end_tick - run.start_tick) + " ms without a setup to wait for");
+  }
+  return failures;
+}
+
+std::string Describe(const Case& c) {
+  static const char* const kStarts[] = {"", " [blanks]", " [unquoted]", " [tabs]", " [bare name]"};
+  std::string text = c.version + " \"" + c.tail + "\"" + kStarts[static_cast<int>(c.start)];
+  if (!c.note.empty()) text += " " + c.note;
+  return text;
+}
+
+// ---- Demo -------------------------------------------------------------------
+
+void PrintKeys(const char* when) {
+  static const struct { char letter; const char* name; } kKeys[] = {
+      {'S', "settings  HKLM\\SOFTWARE\\Corvane\\NLX\\Settings"},
+      {'L', "legacy    HKLM\\SOFTWARE\\Corvane\\Corvane Client Installation Program"},
+      {'I', "installer HKLM\\Software\\VERDO Installer\\Setting"},
+      {'U', "installer HKCU\\Software\\VERDO Installer\\Setting"},
+  };
+  std::printf("  registry %s:\n", when);
+  for (const auto& key : kKeys) {
+    KeyRef ref;
+    (void)KeyByLetter(key.letter, &ref);
+    const std::string dump = DumpKey(ref);
+    std::printf("    %-70s %s\n", key.name, dump == "-" ? "(no key)" : dump.empty() ? "(no values)" : dump.c_str());
+  }
+}
+
+void PrintAdapters(const Case& c, const char* when) {
+  if (Word(c.arrange, "adapters").empty()) return;
+  std::printf("  adapters %s:\n", when);
+  for (const Adapter& a : Adapters()) {
+    std::string path;
+    const KeyRef key = AdapterKey(a, &path);
+    if (!KeyExists(key)) {
+      std::printf("    %s (not installed yet)\n", a.subkey);
+      continue;
+    }
+    RegValue value;
+    const std::string wbs = ReadValue(key, "writeBlockSize", &value) ? FormatValue(value) : "-";
+    std::printf("    %s %-45s writeBlockSize %s\n", a.subkey,
+                a.component_id.empty() ? "(no ComponentId)" : a.component_id.c_str(), wbs.c_str());
+  }
+}
+
+void Demo(const Case& c, const Config& config, int number) {
+  std::string folder;
+  std::printf("\n=== demo %d: %s\n", number, c.note.c_str());
+  std::printf("  Windows version: %s\n  command line:    %s\n", c.version.c_str(),
+              CommandLine(c, config, &folder).c_str());
+  const std::string error = ResetWorld() + Arrange(c);
+  if (!error.empty()) {
+    std::printf("  cannot prepare: %s\n", error.c_str());
+    return;
+  }
+  PrintKeys("before");
+  PrintAdapters(c, "before");
+  const Run run = Launch(c, config);
+  std::printf("  launcher: %s, exit code %lu, ran %.1f s\n",
+              !run.started ? "did not start" : run.timed_out ? "timed out" : "ended",
+              run.exit_code, (run.end_tick - run.start_tick) / 1000.0);
+  std::printf("  staged in %s:\n", StagingFolder().c_str());
+  for (const std::string& name : ListFolder(StagingFolder())) {
+    std::string bytes;
+    (void)ReadWholeFile(StagingFolder() + "\\" + name, &bytes);
+    const bool text = bytes.compare(0, 2, "MZ") != 0;
+    std::printf("    %-24s %6zu bytes  %s\n", name.c_str(), bytes.size(),
+                text ? ("\"" + FirstLine(bytes) + "\"").c_str() : "(program)");
+  }
+  if (run.setups.empty()) std::printf("  setup: not started\n");
+  for (const SetupRecord& s : run.setups) {
+    std::printf("  setup started as: %s\n  setup found setup.iss: %s\n", s.command.c_str(), s.iss.c_str());
+    if (s.ended) {
+      std::printf("  setup removed the marker key after %.1f s; the launcher ended %.1f s later\n",
+                  (s.end_tick - s.start_tick) / 1000.0,
+                  static_cast<long>(run.end_tick - s.end_tick) / 1000.0);
+    }
+  }
+  PrintKeys("after");
+  PrintAdapters(c, "after");
+  KeyRef marker;
+  (void)KeyByLetter('M', &marker);
+  std::printf("  marker key HKLM\\Software\\setup install: %s\n", KeyExists(marker) ? "present" : "gone");
+}
+
+bool ParseArguments(int argc, char** argv, Config* config) {
+  std::vector<std::string> folders;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--demo") {
+      config->demo = true;
+    } else if (arg.compare(0, 8, "--slack=") == 0) {
+      config->slack_ms = std::strtoul(arg.c_str() + 8, nullptr, 10);
+    } else if (arg.compare(0, 10, "--timeout=") == 0) {
+      config->timeout_ms = 1000 * std::strtoul(arg.c_str() + 10, nullptr, 10);
+    } else if (arg.compare(0, 7, "--only=") == 0) {
+      for (const char* p = arg.c_str() + 7; *p;) {
+        char* end;
+        config->only.insert(static_cast<int>(std::strtol(p, &end, 10)));
+        p = *end == ',' ? end + 1 : end;
+        if (end == p && *p) return false;
+      }
+    } else {
+      folders.push_back(arg);
+    }
+  }
+  if (folders.size() != 2) return false;
+  config->package = folders[0];
+  config->package_blanks = folders[1];
+  return true;
+}
+
+}  // namespace
+}  // namespace e2e
+
+int main(int argc, char** argv) {
+  using namespace e2e;
+  Config config;
+  if (!ParseArguments(argc, argv, &config)) {
+    std::fprintf(stderr,
+                 "usage: runner.exe [--demo] [--slack=ms] [--timeout=s] [--only=n,...] "
+                 "<package> <package with blanks>\n");
+    return 2;
+  }
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  CreateDirectoryA("C:\\e2e", nullptr);
+
+  if (config.demo) {
+    int number = 0;
+    for (const Case& c : DemoCases()) Demo(c, config, ++number);
+    (void)ResetWorld();
+    return 0;
+  }
+
+  const std::vector<Case> cases = AllCases();
+  int passed = 0;
+  int failed = 0;
+  const unsigned long begin = GetTickCount();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const int number = static_cast<int>(i) + 1;
+    if (!config.only.empty() && !config.only.count(number)) continue;
+    const Case& c = cases[i];
+    std::vector<std::string> failures;
+    const std::string error = ResetWorld() + Arrange(c);
+    Run run;
+    if (error.empty()) {
+      run = Launch(c, config);
+      failures = Verify(c, config, run);
+    } else {
+      failures.push_back("cannot prepare: " + error);
+    }
+    if (failures.empty()) {
+      ++passed;
+      std::printf("ok %d - %s (%.1f s)\n", number, Describe(c).c_str(),
+                  (run.end_tick - run.start_tick) / 1000.0);
+    } else {
+      ++failed;
+      std::string reasons;
+      for (const std::string& f : failures) reasons += (reasons.empty() ? "" : "; ") + f;
+      std::printf("not ok %d - %s : %s\n", number, Describe(c).c_str(), reasons.c_str());
+    }
+  }
+  (void)ResetWorld();
+  std::printf("# %d cases in %.0f s\n", passed + failed, (GetTickCount() - begin) / 1000.0);
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 && passed > 0 ? 0 : 1;
+}
