@@ -74,7 +74,9 @@ std::string HardwareIdLike(FuzzedDataProvider& in) {
   switch (in.ConsumeIntegralInRange(0, 3)) {
     case 1:
       for (char& c : id) {
-        if (c >= 'A' && c <= 'Z' && in.ConsumeBool()) c = static_cast<char>(c + 32);
+        if (c >= 'A' && c <= 'Z' && in.ConsumeBool()) {
+          c = static_cast<char>(c + 32);
+        }
       }
       break;
     case 2:
@@ -154,7 +156,8 @@ std::function<void()> Adapter(FuzzedDataProvider& in, int number) {
   const std::string path =
       kClass + "\\" + std::to_string(number) + "_" + Name(in, 240);
   std::vector<Stored> values;
-  values.push_back({"ComponentId", in.ConsumeBool() ? platform::kRegSz : Type(in),
+  values.push_back({"ComponentId",
+                    in.ConsumeBool() ? platform::kRegSz : Type(in),
                     in.ConsumeBool() ? HardwareIdLike(in) + '\0' : Bytes(in)});
   if (in.ConsumeIntegralInRange(0, 3) == 0) {
     values.push_back({in.PickValueInArray(kValueNames), Type(in), Bytes(in)});
@@ -170,7 +173,9 @@ std::function<void()> Adapter(FuzzedDataProvider& in, int number) {
 }
 
 std::string CommandLine(FuzzedDataProvider& in, const std::string& folder) {
-  if (in.ConsumeIntegralInRange(0, 7) == 0) return in.ConsumeRandomLengthString();
+  if (in.ConsumeIntegralInRange(0, 7) == 0) {
+    return in.ConsumeRandomLengthString();
+  }
   std::string line = folder + "\\launcher.exe";
   if (in.ConsumeBool()) line = "\"" + line + "\"";
   for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n) {
@@ -270,7 +275,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < std::size(kPackageFiles); ++i) {
     if ((present >> i) & 1) {
       fake::PutFile(folder + "\\" + kPackageFiles[i], kPackageFiles[i],
-                    ((read_only >> i) & 1) ? platform::kFileAttributeReadOnly : 0);
+                    ((read_only >> i) & 1) ? platform::kFileAttributeReadOnly
+                                           : 0);
     }
   }
   switch (in.ConsumeIntegralInRange(0, 7)) {
@@ -283,7 +289,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = staging + "\\" + kStagedFiles[i];
     switch ((staged >> (2 * i)) & 3) {
       case 1: fake::PutFile(path, "old"); break;
-      case 2: fake::PutFile(path, "old", platform::kFileAttributeReadOnly); break;
+      case 2:
+        fake::PutFile(path, "old", platform::kFileAttributeReadOnly);
+        break;
       case 3: fake::PutFolder(path); break;
       default: break;
     }

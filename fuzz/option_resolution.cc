@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (found != expected) __builtin_trap();
   const std::string text = launcher::OptionString(found);
-  const bool wbs = text.size() >= 4 && text.compare(text.size() - 4, 4, "/wbs") == 0;
+  const bool wbs =
+      text.size() >= 4 && text.compare(text.size() - 4, 4, "/wbs") == 0;
   if (launcher::IsWriteBlockSizeOption(found) != wbs) __builtin_trap();
   return 0;
 }

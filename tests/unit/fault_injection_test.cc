@@ -16,8 +16,8 @@ namespace {
 
 using namespace settings_test;
 
-constexpr unsigned long k9x = 0xC0000A04, k2000 = 0x08930005,
-                        kXP = 0x0A280105, kOther = 0x00000006;
+constexpr unsigned long k9x = 0xC0000A04, k2000 = 0x08930005, kXP = 0x0A280105,
+                        kOther = 0x00000006;
 const std::string kSystem = "C:\\WINDOWS\\system32";
 const std::string kStaging = kSystem + "\\SilentSetup";
 const std::string kPackage = "C:\\Pkg";
@@ -61,14 +61,14 @@ void Arrange(const Scenario& s) {
   fake::Reset();
   fake::SetVersion(s.version);
   fake::SetCommandLine(kPackage + "\\launcher.exe " + s.tail);
-  for (const char* name : {"layout.bin", "data1.cab", "setup.ini",
-                           "data3.cab\\setup.iss", "data3.cab\\SI1.iss",
-                           "data3.cab\\SI1XP.iss", "data3.cab\\SI3XP.iss",
-                           "data3.cab\\SUPDATEDA.iss",
-                           "data3.cab\\SUNINSTALL.iss"}) {
+  for (const char* name :
+       {"layout.bin", "data1.cab", "setup.ini", "data3.cab\\setup.iss",
+        "data3.cab\\SI1.iss", "data3.cab\\SI1XP.iss", "data3.cab\\SI3XP.iss",
+        "data3.cab\\SUPDATEDA.iss", "data3.cab\\SUNINSTALL.iss"}) {
     fake::PutFile(kPackage + "\\" + name, name);
   }
-  fake::PutFile(kStaging + "\\setup.iss", "old", platform::kFileAttributeReadOnly);
+  fake::PutFile(kStaging + "\\setup.iss", "old",
+                platform::kFileAttributeReadOnly);
   if (s.legacy_gina != nullptr) {
     Put(kMachine, kOld, "GinaInstallOption", {platform::kRegSz, s.legacy_gina});
     Put(kMachine, kOld, "SilentLeapOption", Sz("0"));

@@ -69,7 +69,7 @@ inline const Move kMoves[] = {
      settings::kInstallerKey},
 };
 
-// What a move of stored writes: the text up to the first zero byte of a
+// What moving the stored value writes: the text up to the first zero byte of a
 // 50-byte read, at most 49 characters, as REG_SZ, or wModeSelect's four
 // bytes, zero-filled, as REG_DWORD. Nothing for a value too long to be
 // read, which is never moved.
@@ -78,10 +78,12 @@ inline std::optional<fake::Value> Moved(const Move& m,
   const std::string& d = stored.data;
   if (Fold(m.name) == Fold(settings::kWModeSelect)) {
     if (d.size() > 4) return std::nullopt;
-    return fake::Value{platform::kRegDword, d + std::string(4 - d.size(), '\0')};
+    return fake::Value{platform::kRegDword,
+                       d + std::string(4 - d.size(), '\0')};
   }
   if (d.size() > settings::kTextCapacity) return std::nullopt;
-  return Sz(d.substr(0, std::min<size_t>(d.find('\0'), settings::kTextCapacity - 1)));
+  return Sz(
+      d.substr(0, std::min<size_t>(d.find('\0'), settings::kTextCapacity - 1)));
 }
 
 // Values a later step of the run writes over a moved one by design: the
@@ -100,7 +102,8 @@ inline std::vector<fake::Value> Overwrites(const Move& m, int option,
   } else if (name == Fold(settings::kWModeSelect)) {
     const size_t at = text.find("-wm=");
     if (at != std::string::npos) {
-      const unsigned long mode = std::strtoul(text.c_str() + at + 4, nullptr, 10);
+      const unsigned long mode =
+          std::strtoul(text.c_str() + at + 4, nullptr, 10);
       std::string bytes(4, '\0');
       bytes[0] = static_cast<char>(mode);
       values.push_back({platform::kRegDword, bytes});
@@ -149,7 +152,8 @@ class Before {
   Before(std::vector<std::string> folders, std::string staging)
       : folders_(std::move(folders)), staging_(Fold(staging)) {
     files_ = Files();
-    for (const Move& m : kMoves) sources_.push_back(fake::GetValue(m.root, m.from, m.name));
+    for (const Move& m : kMoves)
+      sources_.push_back(fake::GetValue(m.root, m.from, m.name));
   }
 
   // "" when the run kept every rule, else the first rule broken.
@@ -210,22 +214,23 @@ class Before {
         launcher::ClassifyFamily(platform::VersionWord());
     const bool nt = family == launcher::Family::kWindows2000 ||
                     family == launcher::Family::kWindowsXP;
-    const bool install_type =
-        family != launcher::Family::kOther &&
-        (option == 13 || option == 14 || option == 15 || option == 16 ||
-         option == 35);
+    const bool install_type = family != launcher::Family::kOther &&
+                              (option == 13 || option == 14 || option == 15 ||
+                               option == 16 || option == 35);
     const bool wbs = launcher::IsWriteBlockSizeOption(option);
     const std::string set = Place(Root::kLocalMachine, settings::kSettingsKey);
     const std::string legacy = Place(Root::kLocalMachine, settings::kLegacyKey);
     const std::string machine =
         Place(Root::kLocalMachine, settings::kInstallerKey);
     const std::string user = Place(Root::kCurrentUser, settings::kInstallerKey);
-    const std::string marker = Place(Root::kLocalMachine, launcher::kMarkerKeyPath);
+    const std::string marker =
+        Place(Root::kLocalMachine, launcher::kMarkerKeyPath);
     const std::string adapters =
         Place(Root::kLocalMachine, adapter::kAdapterClassKey) + "\\";
     const auto moved_name = [](const std::string& name, bool with_user) {
       for (const Move& m : kMoves) {
-        if ((m.root == Root::kCurrentUser) == with_user && name == Fold(m.name)) {
+        if ((m.root == Root::kCurrentUser) == with_user &&
+            name == Fold(m.name)) {
           return true;
         }
       }
@@ -241,7 +246,8 @@ class Before {
       } else if (w.verb == "set") {
         allowed =
             (nt && w.key == set &&
-             (moved_name(w.name, false) || w.name == Fold(settings::kXRStatus))) ||
+             (moved_name(w.name, false) ||
+              w.name == Fold(settings::kXRStatus))) ||
             (install_type && w.key == machine &&
              w.name == Fold(settings::kInstallOption)) ||
             (wbs && w.key.compare(0, adapters.size(), adapters) == 0 &&
