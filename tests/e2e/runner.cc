@@ -201,6 +201,14 @@ std::string Arrange(const Case& c) {
   return "";
 }
 
+// The reset strictly before the arrangement: one expression joining the two
+// would leave their order to the compiler.
+std::string Prepare(const Case& c) {
+  const std::string error = ResetWorld();
+  if (!error.empty()) return error;
+  return Arrange(c);
+}
+
 // ---- One run ------------------------------------------------------------------
 
 struct SetupRecord {
@@ -498,7 +506,7 @@ void Demo(const Case& c, const Config& config, int number) {
   std::printf("\n=== demo %d: %s\n", number, c.note.c_str());
   std::printf("  Windows version: %s\n  command line:    %s\n", c.version.c_str(),
               CommandLine(c, config, &folder).c_str());
-  const std::string error = ResetWorld() + Arrange(c);
+  const std::string error = Prepare(c);
   if (!error.empty()) {
     std::printf("  cannot prepare: %s\n", error.c_str());
     return;
@@ -591,7 +599,7 @@ int main(int argc, char** argv) {
     if (!config.only.empty() && !config.only.count(number)) continue;
     const Case& c = cases[i];
     std::vector<std::string> failures;
-    const std::string error = ResetWorld() + Arrange(c);
+    const std::string error = Prepare(c);
     Run run;
     if (error.empty()) {
       run = Launch(c, config);
