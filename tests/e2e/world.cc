@@ -189,9 +189,9 @@ void DeleteTree(HKEY root, const char* path) {
   RegDeleteKeyA(root, path);
 }
 
-std::string Arrange(const std::string& spec) {
-  if (spec.empty()) return "";
-  for (const std::string& item : Split(spec, ';')) {
+std::string Arrange(const std::string& items_text) {
+  if (items_text.empty()) return "";
+  for (const std::string& item : Split(items_text, ';')) {
     if (item.empty()) continue;
     KeyRef key;
     if (!KeyByLetter(item[0], &key)) return "bad key in \"" + item + "\"";

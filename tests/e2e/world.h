@@ -42,7 +42,7 @@ void DeleteTree(HKEY root, const char* path);
 
 // Applies "L;L.GinaInstallOption=sz:1;U.InstallOption=sz:..." (a bare letter
 // creates the key). Returns "" or what could not be done.
-std::string Arrange(const std::string& spec);
+std::string Arrange(const std::string& items_text);
 // "" when the key holds exactly the expected contents (names compared
 // without regard to case), else a description of the difference.
 std::string CompareKey(char letter, const std::string& expected);
