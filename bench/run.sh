@@ -52,7 +52,7 @@ head -c $((4 << 20)) /dev/urandom > "$root/pkg/data1.cab"
 mkdir -p "$root/bin"
 cp "$scratch/probe.exe" "$root/bin/probe.exe"
 env -u QEMU_SET_ENV wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'env -u QEMU_SET_ENV wineserver -k 2>/dev/null || true' EXIT
 probe() { wine 'C:\e2e\bin\probe.exe' "$@" < /dev/null | tr -d '\r'; }
 # The first start of a fresh prefix builds its registry; not timed.
 probe copy 'C:\e2e\pkg' > /dev/null
@@ -75,15 +75,16 @@ awk -v l="$l" -v c="$c" 'BEGIN { printf "ratio launcher / plain copy:         %.
 # ---- 3. a 30 s /wbs wait ------------------------------------------------------------
 echo "== /S /I1 /wbs on winxp, 64 adapter keys, setup holding the marker key 30 s"
 hz=$(getconf CLK_TCK)
-server=$(pgrep -n -x wineserver || true)
+server=$(pgrep -n wineserver || true)
 server_cpu() { [ -n "$server" ] && awk '{ print $14 + $15 }' "/proc/$server/stat" 2>/dev/null || echo 0; }
 server_before=$(server_cpu)
 probe launch 'C:\e2e\pkg' 30000 64 '/S /I1 /wbs' > "$scratch/wait.out" &
 probe_job=$!
 pid=""
-for ((i = 0; i < 200 && -z $pid; i++)); do
+for ((i = 0; i < 200; i++)); do
+  [ -z "$pid" ] || break
   for p in /proc/[0-9]*; do
-    cmd=$(tr '\0' ' ' < "$p/cmdline" 2>/dev/null || true)
+    cmd=$(tr '\0' ' ' 2>/dev/null < "$p/cmdline" || true)
     case $cmd in *probe.exe*) ;; *'pkg\launcher.exe'*) pid=${p#/proc/}; break ;; esac
   done
   [ -n "$pid" ] || sleep 0.1
