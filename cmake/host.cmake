@@ -23,3 +23,38 @@ option(LAUNCHER_FUZZ "Build the libFuzzer targets of fuzz/ (clang)" OFF)
 if(LAUNCHER_FUZZ)
   add_subdirectory(${CMAKE_SOURCE_DIR}/fuzz ${CMAKE_BINARY_DIR}/fuzz)
 endif()
+
+# ---- The preview: the launcher's own code over the in-memory platform ------
+find_package(CLI11 CONFIG REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+file(GLOB PREVIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/main.cc)
+add_library(preview_lib STATIC ${PREVIEW_SOURCES}
+            ${CMAKE_SOURCE_DIR}/preview/reg_file.h)
+set_target_properties(preview_lib PROPERTIES LINKER_LANGUAGE CXX)
+target_include_directories(preview_lib PUBLIC ${CMAKE_SOURCE_DIR})
+# A host tool: the standard library's exceptions, CLI11 and nlohmann-json.
+target_compile_options(preview_lib PUBLIC -fexceptions -frtti)
+target_link_libraries(preview_lib PUBLIC core CLI11::CLI11
+                      nlohmann_json::nlohmann_json)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/preview/main.cc)
+  add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)
+  target_link_libraries(launcher-preview PRIVATE preview_lib)
+endif()
+
+file(GLOB PREVIEW_TEST_SOURCES CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/tests/preview/*.cc)
+if(PREVIEW_TEST_SOURCES)
+  add_executable(preview_tests ${PREVIEW_TEST_SOURCES})
+  target_link_libraries(preview_tests PRIVATE preview_lib GTest::gtest
+                        GTest::gtest_main)
+  gtest_discover_tests(preview_tests)
+endif()
+
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cc)
+foreach(source IN LISTS BENCH_SOURCES)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE preview_lib)
+endforeach()

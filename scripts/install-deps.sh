@@ -4,6 +4,7 @@
 set -euo pipefail
 
 need_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev python3
+           libcli11-dev nlohmann-json3-dev
            g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
            wine wine32:i386 qemu-user-static)
 

@@ -1,0 +1,78 @@
+// Registry export files (.reg), as regedit writes and reads them: the
+// REGEDIT4 format of Windows 95 to Me and the "Windows Registry Editor
+// Version 5.00" format of Windows 2000 and later. The reader keeps names and
+// string data in the file's own code units; what they mean (ANSI bytes or
+// UTF-16) is the caller's business, told by Encoding.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace regfile {
+
+using platform::Root;
+
+enum class Version { k4, k5 };  // "REGEDIT4" or "... Version 5.00"
+// The text of the file: single bytes taken as they are (a file without a
+// byte-order mark), or Unicode (UTF-16LE with its mark, or UTF-8 with its
+// mark, decoded to UTF-16).
+enum class Encoding { kBytes, kUtf16 };
+
+// Code units of the file's text: bytes widened one to one (kBytes), or
+// UTF-16 code units (kUtf16).
+using Units = std::u16string;
+
+struct KeyName {
+  Root root;
+  Units path;  // below the root, without a leading backslash; "" is the root
+};
+
+// Value data in the form the file gives it.
+struct Data {
+  enum class Form { kString, kDword, kHex };
+  Form form = Form::kString;
+  uint32_t type = 1;  // REG_SZ for kString, REG_DWORD for kDword, hex(N)
+  Units text;         // kString: the unescaped text, no terminator
+  std::string bytes;  // kDword: 4 bytes little-endian; kHex: the bytes
+};
+
+struct Item {
+  enum class Kind { kKey, kDeleteKey, kValue, kDeleteValue };
+  Kind kind = Kind::kKey;
+  KeyName key;  // the key of the item (for values: the current key)
+  Units name;   // value name; empty for the default value "@"
+  Data data;    // kValue only
+  int line = 0; // 1-based line on which the item starts
+};
+
+struct File {
+  Version version = Version::k5;
+  Encoding encoding = Encoding::kUtf16;
+  std::vector<Item> items;  // in file order
+};
+
+struct Error {
+  int line = 0;         // 1-based; 0 when not tied to a line
+  std::string message;  // what is wrong, without the file name
+};
+
+// Parses the whole content of a .reg file. False, with the line and what is
+// wrong, for anything that is not a well-formed export of HKEY_LOCAL_MACHINE
+// or HKEY_CURRENT_USER keys.
+[[nodiscard]] bool Parse(std::string_view content, File* file, Error* error);
+
+// Writes items as a .reg file in the given version and encoding (kBytes
+// files take units up to 0xFF only; kUtf16 files get the UTF-16LE mark):
+// CR LF line ends, a blank line before every key, regedit's value forms,
+// hex data wrapped as regedit wraps it.
+std::string Write(Version version, Encoding encoding,
+                  const std::vector<Item>& items);
+
+// "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
+const char* RootName(Root root);
+
+}  // namespace regfile
