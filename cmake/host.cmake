@@ -5,17 +5,23 @@ find_package(GTest REQUIRED)
 add_library(core STATIC ${CORE_SOURCES})
 target_include_directories(core PUBLIC ${CMAKE_SOURCE_DIR})
 
-add_library(fake_platform STATIC
-  ${CMAKE_SOURCE_DIR}/platform/fake_platform.cc
-  ${CMAKE_SOURCE_DIR}/platform/fake_registry.cc
-  ${CMAKE_SOURCE_DIR}/platform/fake_files.cc)
-target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
-# The fake uses the standard library freely; exceptions stay off anyway.
-target_link_libraries(core PUBLIC fake_platform)
+# The in-memory machine the host builds run the launcher on; it uses the
+# standard library freely, exceptions stay off anyway.
+add_library(memory_platform STATIC
+  ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)
+target_include_directories(memory_platform PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(core PUBLIC memory_platform)
+# What only tests may do to that machine.
+add_library(memory_testing STATIC ${CMAKE_SOURCE_DIR}/platform/memory_testing.cc)
+target_link_libraries(memory_testing PUBLIC memory_platform)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cc)
 add_executable(unit_tests ${UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE core GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE core memory_testing GTest::gtest
+                      GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
 

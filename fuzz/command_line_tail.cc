@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "fuzz/lead_bytes.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "platform/platform.h"
 
 namespace {
@@ -28,7 +28,7 @@ const unsigned char* ModelTail(const unsigned char* p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  fake::Reset();
+  memory::Reset();
   fuzz::ChooseLeadBytes(data[0]);
   // Exactly as long as the line, so a read past its end is caught.
   const size_t length = size - 1;

@@ -21,7 +21,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "launcher/wait.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "settings/layout.h"
 #include "tests/unit/run_invariants.h"
 
@@ -124,21 +124,21 @@ void Values(FuzzedDataProvider& in, Root root, const std::string& path) {
     const std::string name =
         in.ConsumeBool() ? in.PickValueInArray(kValueNames) : Name(in, 20);
     const unsigned long type = Type(in);
-    fake::PutValue(root, path, name, type, Bytes(in));
+    memory::PutValue(root, path, name, type, Bytes(in));
   }
 }
 
 void Rights(FuzzedDataProvider& in, Root root, const std::string& path) {
   switch (in.ConsumeIntegralInRange(0, 7)) {
-    case 0: fake::DenyWrite(root, path); break;
-    case 1: fake::DenyRead(root, path); break;
+    case 0: memory::DenyWrite(root, path); break;
+    case 1: memory::DenyRead(root, path); break;
     default: break;
   }
 }
 
 void Key(FuzzedDataProvider& in, Root root, const std::string& path) {
   if (in.ConsumeIntegralInRange(0, 3) != 0) {
-    fake::PutKey(root, path);
+    memory::PutKey(root, path);
     Values(in, root, path);
   }
   Rights(in, root, path);
@@ -165,10 +165,10 @@ std::function<void()> Adapter(FuzzedDataProvider& in, int number) {
   const int rights = in.ConsumeIntegralInRange(0, 7);
   return [=] {
     for (const Stored& v : values) {
-      fake::PutValue(kMachine, path, v.name, v.type, v.bytes);
+      memory::PutValue(kMachine, path, v.name, v.type, v.bytes);
     }
-    if (rights == 0) fake::DenyWrite(kMachine, path);
-    if (rights == 1) fake::DenyRead(kMachine, path);
+    if (rights == 0) memory::DenyWrite(kMachine, path);
+    if (rights == 1) memory::DenyRead(kMachine, path);
   };
 }
 
@@ -215,8 +215,8 @@ std::map<std::string, std::pair<unsigned long, std::string>> ClientValues() {
       {kMachine, settings::kInstallerKey}, {kUser, settings::kInstallerKey}};
   std::map<std::string, std::pair<unsigned long, std::string>> values;
   for (const auto& [root, path] : kKeys) {
-    for (const std::string& name : fake::ValueNames(root, path)) {
-      const auto value = fake::GetValue(root, path, name);
+    for (const std::string& name : memory::ValueNames(root, path)) {
+      const auto value = memory::GetValue(root, path, name);
       values[run_check::Place(root, path) + ":" + run_check::Fold(name)] = {
           value->type, value->data};
     }
@@ -237,12 +237,12 @@ void AddWithParents(std::vector<std::string>& folders, std::string folder) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  fake::Reset();
+  memory::Reset();
 
   // Platform: version, code page, folders.
   const unsigned long kVersions[] = {0xC0000A04, 0xC0005A04, 0x08930005,
                                      0x0A280105, 0x00000006, 0x17710006};
-  fake::SetVersion(in.ConsumeBool() ? in.PickValueInArray(kVersions)
+  memory::SetVersion(in.ConsumeBool() ? in.PickValueInArray(kVersions)
                                     : in.ConsumeIntegral<uint32_t>());
   fuzz::ChooseLeadBytes(in.ConsumeIntegral<uint8_t>());
   std::string system = "C:\\WINDOWS\\system32";
@@ -254,7 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     default: break;
   }
-  fake::SetSystemDirectory(system);
+  memory::SetSystemDirectory(system);
   const std::string staging = system + "\\SilentSetup";
 
   std::string folder = "C:\\Pkg";
@@ -266,56 +266,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     default: break;
   }
-  if (in.ConsumeBool()) fake::SetCurrentDirectory(folder);
-  fake::SetCommandLine(CommandLine(in, folder));
+  if (in.ConsumeBool()) memory::SetCurrentDirectory(folder);
+  memory::SetCommandLine(CommandLine(in, folder));
 
   // Files: the package, and what an earlier run left staged.
   const uint32_t present = in.ConsumeIntegral<uint32_t>();
   const uint32_t read_only = in.ConsumeIntegral<uint32_t>();
   for (size_t i = 0; i < std::size(kPackageFiles); ++i) {
     if ((present >> i) & 1) {
-      fake::PutFile(folder + "\\" + kPackageFiles[i], kPackageFiles[i],
+      memory::PutFile(folder + "\\" + kPackageFiles[i], kPackageFiles[i],
                     ((read_only >> i) & 1) ? platform::kFileAttributeReadOnly
                                            : 0);
     }
   }
   switch (in.ConsumeIntegralInRange(0, 7)) {
-    case 0: fake::PutFile(staging, "not a folder"); break;
+    case 0: memory::PutFile(staging, "not a folder"); break;
     case 1: break;
-    default: fake::PutFolder(staging); break;
+    default: memory::PutFolder(staging); break;
   }
   const uint32_t staged = in.ConsumeIntegral<uint32_t>();
   for (size_t i = 0; i < std::size(kStagedFiles); ++i) {
     const std::string path = staging + "\\" + kStagedFiles[i];
     switch ((staged >> (2 * i)) & 3) {
-      case 1: fake::PutFile(path, "old"); break;
+      case 1: memory::PutFile(path, "old"); break;
       case 2:
-        fake::PutFile(path, "old", platform::kFileAttributeReadOnly);
+        memory::PutFile(path, "old", platform::kFileAttributeReadOnly);
         break;
-      case 3: fake::PutFolder(path); break;
+      case 3: memory::PutFolder(path); break;
       default: break;
     }
   }
 
   // Registry: the client's keys, the adapters, the marker key.
   switch (in.ConsumeIntegralInRange(0, 15)) {
-    case 0: fake::DenyWrite(kMachine, ""); break;
-    case 1: fake::DenyWrite(kMachine, "SOFTWARE\\Corvane"); break;
-    case 2: fake::DenyRead(kMachine, "SOFTWARE"); break;
-    case 3: fake::DenyWrite(kUser, ""); break;
+    case 0: memory::DenyWrite(kMachine, ""); break;
+    case 1: memory::DenyWrite(kMachine, "SOFTWARE\\Corvane"); break;
+    case 2: memory::DenyRead(kMachine, "SOFTWARE"); break;
+    case 3: memory::DenyWrite(kUser, ""); break;
     default: break;
   }
   Key(in, kMachine, settings::kSettingsKey);
   Key(in, kMachine, settings::kLegacyKey);
   Key(in, kMachine, settings::kInstallerKey);
   Key(in, kUser, settings::kInstallerKey);
-  if (in.ConsumeIntegralInRange(0, 3) != 0) fake::PutKey(kMachine, kClass);
+  if (in.ConsumeIntegralInRange(0, 3) != 0) memory::PutKey(kMachine, kClass);
   Rights(in, kMachine, kClass);
   int adapters = 0;
   for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n) {
     Adapter(in, ++adapters)();
   }
-  if (in.ConsumeBool()) fake::PutKey(kMachine, launcher::kMarkerKeyPath);
+  if (in.ConsumeBool()) memory::PutKey(kMachine, launcher::kMarkerKeyPath);
   Rights(in, kMachine, launcher::kMarkerKeyPath);
 
   // The setup: ends after a few polls, adding adapters before that.
@@ -326,14 +326,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       at_poll.push_back(Adapter(in, ++adapters));
     }
   }
-  fake::SetStartSucceeds(in.ConsumeIntegralInRange(0, 7) != 0);
+  memory::SetStartSucceeds(in.ConsumeIntegralInRange(0, 7) != 0);
   const bool run_again = in.ConsumeBool();
-  fake::SetSleepHook([&](unsigned long ms) {
-    const int poll = fake::SleepCount();
+  memory::SetSleepHook([&](unsigned long ms) {
+    const int poll = memory::SleepCount();
     if (ms != launcher::kPollIntervalMs) Violated("a pause other than 2000 ms");
     if (poll > polls) Violated("still waiting after the setup ended");
     for (const auto& add : added[poll - 1]) add();
-    if (poll == polls) fake::RemoveKey(kMachine, launcher::kMarkerKeyPath);
+    if (poll == polls) memory::RemoveKey(kMachine, launcher::kMarkerKeyPath);
   });
 
   // Every folder a file lies in or a wrong path could reach: the roots of
@@ -353,12 +353,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A second run right after the first changes no setting.
   if (run_again) {
     const auto settled = ClientValues();
-    fake::SetSleepHook([](unsigned long) {
-      fake::RemoveKey(kMachine, launcher::kMarkerKeyPath);
+    memory::SetSleepHook([](unsigned long) {
+      memory::RemoveKey(kMachine, launcher::kMarkerKeyPath);
     });
     (void)launcher::LauncherMain(tail);
     if (ClientValues() != settled) Violated("a second run changed a setting");
   }
-  fake::SetSleepHook(nullptr);  // it refers to this run's locals
+  memory::SetSleepHook(nullptr);  // it refers to this run's locals
   return 0;
 }

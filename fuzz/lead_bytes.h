@@ -4,19 +4,19 @@
 
 #include <cstdint>
 
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 
 namespace fuzz {
 
 inline void ChooseLeadBytes(uint8_t bits) {
   if (bits & 1) {  // Japanese (932)
-    fake::SetLeadByteRange(0x81, 0x9F);
-    fake::SetLeadByteRange(0xE0, 0xFC);
+    memory::SetLeadByteRange(0x81, 0x9F);
+    memory::SetLeadByteRange(0xE0, 0xFC);
   }
-  if (bits & 2) fake::SetLeadByteRange(0x81, 0xFE);  // Chinese, Korean
-  if (bits & 4) fake::SetLeadByteRange(0x80, 0xFF);  // every high byte
+  if (bits & 2) memory::SetLeadByteRange(0x81, 0xFE);  // Chinese, Korean
+  if (bits & 4) memory::SetLeadByteRange(0x80, 0xFF);  // every high byte
   // Not a real code page: lead bytes among the quote and the blanks too.
-  if (bits & 8) fake::SetLeadByteRange(bits & 0xF0, 0x7F);
+  if (bits & 8) memory::SetLeadByteRange(bits & 0xF0, 0x7F);
 }
 
 }  // namespace fuzz

@@ -22,8 +22,10 @@ int LauncherMain(const char* tail) {
   platform::ZeroFill(&state, sizeof state);
 
   // Before any file is touched, so it is present during staging too.
+  platform::EnterPhase(platform::Phase::kMarkerKey);
   CreateMarkerKey();
 
+  platform::EnterPhase(platform::Phase::kStaging);
   FindSourceFolder(state, platform::FullCommandLine());
   StagePackage(state);
 
@@ -32,7 +34,10 @@ int LauncherMain(const char* tail) {
 
   // Only a started setup removes the marker key; without one the wait
   // would never end.
-  if (started) WaitForCompletion(option);
+  if (started) {
+    platform::EnterPhase(platform::Phase::kWait);
+    WaitForCompletion(option);
+  }
 
   return 0;
 }

@@ -14,13 +14,10 @@ const char* const kStagedNames[] = {
     "\\setup.iss",  "\\CorvaneAdminConfig.dat",
 };
 
-struct PackageFile {
-  const char* source_name;
-  const char* staged_name;
-};
+}  // namespace
 
 // "data3.cab" is a folder; its "setup.iss" is the setup program itself.
-const PackageFile kPackageFiles[] = {
+extern const PackageFile kPackageFiles[kPackageFileCount] = {
     {"layout.bin", "\\layout.bin"},
     {"data1.cab", "\\data1.cab"},
     {"data2.cab", "\\data2.cab"},
@@ -31,6 +28,8 @@ const PackageFile kPackageFiles[] = {
     {"CorvaneAdminConfig.dat", "\\CorvaneAdminConfig.dat"},
     {"data3.cab\\setup.iss", "\\setup.exe"},
 };
+
+namespace {
 
 // An empty staging folder would turn every staged name into a path at the
 // root of the current drive.

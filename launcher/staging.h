@@ -7,6 +7,16 @@ namespace launcher {
 
 constexpr const char* kStagingFolderName = "\\SilentSetup";
 
+// A file of the package: its name in the source folder, and its name in the
+// staging folder (with the leading backslash).
+struct PackageFile {
+  const char* source_name;
+  const char* staged_name;
+};
+constexpr int kPackageFileCount = 9;
+// In the order they are copied.
+extern const PackageFile kPackageFiles[kPackageFileCount];
+
 // Source folder and separator from the full command line: the text before
 // its last backslash, without an opening quote. A folder that does not fit
 // leaves both empty and marks the source unfit, so nothing is copied.

@@ -130,4 +130,23 @@ template <unsigned long N>
 // after it. Returns a pointer into line.
 const char* CommandLineTail(const char* line);
 
+// ---- Phases of a run ---------------------------------------------------------
+
+// The steps of a run, in the order the launcher takes them.
+enum class Phase : unsigned char {
+  kMarkerKey,       // the marker key is created
+  kStaging,         // source folder, staging folder, deletes and copies
+  kFamily,          // the version word is read
+  kCarryOver,       // older settings carried over (2000 and XP)
+  kOptionSettings,  // the option's own settings actions
+  kInstallType,     // the install-type query of update and uninstall
+  kResponseFile,    // the response file is staged
+  kSetupStart,      // the staged setup program is started
+  kWait,            // the marker key is polled until it is gone
+};
+// Names the phase that the operations after it belong to. Windows does
+// nothing with it; the in-memory platform files its record of operations
+// under it, so the preview can tell the steps of a run apart.
+void EnterPhase(Phase phase);
+
 }  // namespace platform

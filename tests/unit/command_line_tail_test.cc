@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "platform/platform.h"
 
 namespace {
@@ -24,7 +24,7 @@ void ExpectTail(const Case& c) {
 }
 
 TEST(CommandLineTail, SingleByteLines) {
-  fake::Reset();
+  memory::Reset();
   const Case cases[] = {
       {"unquoted", "C:\\Pkg\\launcher.exe /S /I1", "/S /I1"},
       {"quoted", "\"C:\\My Pkg\\launcher.exe\" /S /I1", "/S /I1"},
@@ -51,9 +51,9 @@ TEST(CommandLineTail, SingleByteLines) {
 // Code page 932: a lead byte inside a quoted program path takes the next
 // byte along, even a double quote.
 TEST(CommandLineTail, DoubleByteProgramPaths) {
-  fake::Reset();
-  fake::SetLeadByteRange(0x81, 0x9F);
-  fake::SetLeadByteRange(0xE0, 0xFC);
+  memory::Reset();
+  memory::SetLeadByteRange(0x81, 0x9F);
+  memory::SetLeadByteRange(0xE0, 0xFC);
   const Case cases[] = {
       {"0x80 is no lead byte", "\"C:\\\x80\" /S\" /T", "/S\" /T"},
       {"0x81 takes the quote", "\"C:\\\x81\" /S\" /T", "/T"},
@@ -72,7 +72,7 @@ TEST(CommandLineTail, DoubleByteProgramPaths) {
 }
 
 TEST(CommandLineTail, NoLeadBytesWithoutDoubleByteCodePage) {
-  fake::Reset();
+  memory::Reset();
   ExpectTail({"0x81 plain", "\"C:\\\x81\" /S\" /T", "/S\" /T"});
 }
 

@@ -9,7 +9,7 @@
 
 #include "launcher/options.h"
 #include "launcher/staging.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "platform/platform.h"
 #include "settings/layout.h"
 
@@ -37,11 +37,11 @@ const char* const kResponseFiles[] = {
 // its own key, so the staged "\setup.iss" tells which one was chosen.
 State StagedPackage(unsigned long version_word,
                     const std::string& missing = "") {
-  fake::SetVersion(version_word);
-  fake::PutFile("C:\\Pkg\\data3.cab\\setup.iss", "program");
+  memory::SetVersion(version_word);
+  memory::PutFile("C:\\Pkg\\data3.cab\\setup.iss", "program");
   for (const char* key : kResponseFiles) {
     if (key == missing) continue;
-    fake::PutFile(std::string("C:\\Pkg\\data3.cab\\") + key + ".iss", key);
+    memory::PutFile(std::string("C:\\Pkg\\data3.cab\\") + key + ".iss", key);
   }
   State state;
   platform::ZeroFill(&state, sizeof state);
@@ -52,17 +52,17 @@ State StagedPackage(unsigned long version_word,
 
 // Key of the staged response file, "" when none.
 std::string StagedResponse() {
-  return fake::HasFile(kResponse) ? fake::FileContents(kResponse) : "";
+  return memory::HasFile(kResponse) ? memory::FileContents(kResponse) : "";
 }
 
 std::optional<std::string> Setting(const char* name) {
-  auto value = fake::GetValue(Root::kLocalMachine, settings::kSettingsKey, name);
+  auto value = memory::GetValue(Root::kLocalMachine, settings::kSettingsKey, name);
   if (!value) return std::nullopt;
   return std::string(value->data.c_str());  // up to the terminator
 }
 
 std::optional<uint32_t> WModeSelect() {
-  auto value = fake::GetValue(Root::kLocalMachine, settings::kSettingsKey,
+  auto value = memory::GetValue(Root::kLocalMachine, settings::kSettingsKey,
                               settings::kWModeSelect);
   if (!value || value->type != platform::kRegDword || value->data.size() != 4) {
     return std::nullopt;
@@ -77,7 +77,7 @@ std::optional<uint32_t> WModeSelect() {
 int GinaWrites() {
   int count = 0;
   const std::string suffix = std::string(":") + settings::kGinaInstallOption;
-  for (const std::string& line : fake::RegistryWrites()) {
+  for (const std::string& line : memory::RegistryWrites()) {
     if (line.rfind("set ", 0) == 0 && line.size() >= suffix.size() &&
         line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0) {
       ++count;
@@ -125,7 +125,7 @@ Expected Expect(Family family, int option) {
 
 class DispatchTest : public ::testing::Test {
  protected:
-  void SetUp() override { fake::Reset(); }
+  void SetUp() override { memory::Reset(); }
 };
 
 TEST_F(DispatchTest, ClassifiesTheVersionWord) {
@@ -169,28 +169,28 @@ TEST_F(DispatchTest, EveryFamilyAndOption) {
     for (int option = launcher::kNoOption; option <= launcher::kOptionCount;
          ++option) {
       SCOPED_TRACE(std::string(f.name) + " option " + std::to_string(option));
-      fake::Reset();
+      memory::Reset();
       State state = StagedPackage(f.word);
 
       const bool started = launcher::Dispatch(state, option);
 
       if (f.family == Family::kOther) {
         EXPECT_FALSE(started);
-        EXPECT_TRUE(fake::Starts().empty());
-        EXPECT_TRUE(fake::RegistryWrites().empty());
+        EXPECT_TRUE(memory::Starts().empty());
+        EXPECT_TRUE(memory::RegistryWrites().empty());
         EXPECT_EQ("", StagedResponse());
         continue;
       }
       const Expected e = Expect(f.family, option);
       EXPECT_TRUE(started);
       EXPECT_EQ(e.response, StagedResponse());
-      ASSERT_EQ(1u, fake::Starts().size());
-      EXPECT_EQ(kProgram, fake::Starts()[0].application);
+      ASSERT_EQ(1u, memory::Starts().size());
+      EXPECT_EQ(kProgram, memory::Starts()[0].application);
       EXPECT_EQ("\"" + kProgram + "\"" + (e.response.empty() ? "" : " /s"),
-                fake::Starts()[0].command);
+                memory::Starts()[0].command);
 
       if (f.family == Family::kWindows9x) {
-        EXPECT_TRUE(fake::RegistryWrites().empty());
+        EXPECT_TRUE(memory::RegistryWrites().empty());
         continue;
       }
       // The carry-over ran: its defaults are there whatever the option.
@@ -225,8 +225,8 @@ TEST_F(DispatchTest, UpdateAndUninstallFollowTheInstallType) {
   for (const auto& c : cases) {
     for (bool driver_only : {false, true}) {
       SCOPED_TRACE(std::to_string(c.option) + (driver_only ? " driver" : " full"));
-      fake::Reset();
-      fake::PutString(Root::kLocalMachine, settings::kInstallerKey,
+      memory::Reset();
+      memory::PutString(Root::kLocalMachine, settings::kInstallerKey,
                       settings::kInstallOption,
                       driver_only ? settings::kDriverOnly : "Full");
       State state = StagedPackage(c.word);
@@ -239,16 +239,16 @@ TEST_F(DispatchTest, UpdateAndUninstallFollowTheInstallType) {
 TEST_F(DispatchTest, MissingResponseFileStillStartsSilently) {
   State state = StagedPackage(kWordXP, "SI1XP");
   EXPECT_TRUE(launcher::Dispatch(state, 3));
-  EXPECT_FALSE(fake::HasFile(kResponse));
-  ASSERT_EQ(1u, fake::Starts().size());
-  EXPECT_EQ("\"" + kProgram + "\" /s", fake::Starts()[0].command);
+  EXPECT_FALSE(memory::HasFile(kResponse));
+  ASSERT_EQ(1u, memory::Starts().size());
+  EXPECT_EQ("\"" + kProgram + "\" /s", memory::Starts()[0].command);
 }
 
 TEST_F(DispatchTest, ReportsWhetherTheSetupStarted) {
   State state = StagedPackage(kWordXP);
-  fake::SetStartSucceeds(false);
+  memory::SetStartSucceeds(false);
   EXPECT_FALSE(launcher::Dispatch(state, 3));
-  EXPECT_EQ(1u, fake::Starts().size());  // attempted all the same
+  EXPECT_EQ(1u, memory::Starts().size());  // attempted all the same
 }
 
 // A staging folder of 486 characters: the plain command takes 498, the
@@ -256,14 +256,15 @@ TEST_F(DispatchTest, ReportsWhetherTheSetupStarted) {
 TEST_F(DispatchTest, CommandThatDoesNotFitStartsNothing) {
   for (int option : {1, 3}) {
     SCOPED_TRACE(option);
-    fake::Reset();
+    memory::Reset();
     State state;
     platform::ZeroFill(&state, sizeof state);
     const std::string folder = "C:\\" + std::string(483, 's');
     ASSERT_TRUE(platform::Compose(state.staging_folder, folder.c_str()));
+    memory::PutFile(folder + "\\setup.exe", "program");
     const bool started = launcher::Dispatch(state, option);
     EXPECT_EQ(option == 1, started);
-    EXPECT_EQ(option == 1 ? 1u : 0u, fake::Starts().size());
+    EXPECT_EQ(option == 1 ? 1u : 0u, memory::Starts().size());
   }
 }
 

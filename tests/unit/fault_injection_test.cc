@@ -8,7 +8,7 @@
 
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "run_invariants.h"
 #include "settings_test_support.h"
 
@@ -58,16 +58,16 @@ void PutAdapter(const std::string& name) {
 }
 
 void Arrange(const Scenario& s) {
-  fake::Reset();
-  fake::SetVersion(s.version);
-  fake::SetCommandLine(kPackage + "\\launcher.exe " + s.tail);
+  memory::Reset();
+  memory::SetVersion(s.version);
+  memory::SetCommandLine(kPackage + "\\launcher.exe " + s.tail);
   for (const char* name :
        {"layout.bin", "data1.cab", "setup.ini", "data3.cab\\setup.iss",
         "data3.cab\\SI1.iss", "data3.cab\\SI1XP.iss", "data3.cab\\SI3XP.iss",
         "data3.cab\\SUPDATEDA.iss", "data3.cab\\SUNINSTALL.iss"}) {
-    fake::PutFile(kPackage + "\\" + name, name);
+    memory::PutFile(kPackage + "\\" + name, name);
   }
-  fake::PutFile(kStaging + "\\setup.iss", "old",
+  memory::PutFile(kStaging + "\\setup.iss", "old",
                 platform::kFileAttributeReadOnly);
   if (s.legacy_gina != nullptr) {
     Put(kMachine, kOld, "GinaInstallOption", {platform::kRegSz, s.legacy_gina});
@@ -84,11 +84,11 @@ void Arrange(const Scenario& s) {
   if (s.adapters) PutAdapter("0000");
   // The setup: adds an adapter while it installs and removes the marker key
   // when it ends; later sleeps would mean the wait outlived it.
-  fake::SetSleepHook([s](unsigned long) {
-    const int poll = fake::SleepCount();
+  memory::SetSleepHook([s](unsigned long) {
+    const int poll = memory::SleepCount();
     if (s.adapters && poll == 1) PutAdapter("0001");
     if (poll >= kMarkerPolls) {
-      fake::RemoveKey(kMachine, launcher::kMarkerKeyPath);
+      memory::RemoveKey(kMachine, launcher::kMarkerKeyPath);
     }
   });
 }
@@ -106,14 +106,14 @@ TEST(FaultInjection, EveryFallibleCallOfEveryScenario) {
     const run_check::Before clean = Snapshot();
     ASSERT_EQ(0, launcher::LauncherMain(s.tail));
     ASSERT_EQ("", clean.Verify(s.tail, false));
-    const int calls = fake::FallibleCalls();
+    const int calls = memory::FallibleCalls();
     for (int n = 1; n <= calls; ++n) {
       SCOPED_TRACE(n);
       Arrange(s);
       const run_check::Before before = Snapshot();
-      fake::FailCall(n);
+      memory::FailCall(n);
       EXPECT_EQ(0, launcher::LauncherMain(s.tail));
-      EXPECT_LE(fake::SleepCount(), kMarkerPolls);
+      EXPECT_LE(memory::SleepCount(), kMarkerPolls);
       EXPECT_EQ("", before.Verify(s.tail, true));
     }
   }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "launcher/launcher.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "platform/platform.h"
 
 namespace {
@@ -18,24 +18,24 @@ const std::string kMarker = launcher::kMarkerKeyPath;
 class LauncherRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake::Reset();
+    memory::Reset();
     sleeps_ = 0;
     marker_while_waiting_ = false;
-    fake::PutFile("C:\\Pkg\\data3.cab\\setup.iss", "program");
+    memory::PutFile("C:\\Pkg\\data3.cab\\setup.iss", "program");
     // Stands in for the setup: it removes the marker key at its end. The
     // launcher must never outlast a few polls here.
-    fake::SetSleepHook([this](unsigned long) {
+    memory::SetSleepHook([this](unsigned long) {
       if (sleeps_++ == 0) {
-        marker_while_waiting_ = fake::HasKey(Root::kLocalMachine, kMarker);
+        marker_while_waiting_ = memory::HasKey(Root::kLocalMachine, kMarker);
       }
-      fake::RemoveKey(Root::kLocalMachine, kMarker);
+      memory::RemoveKey(Root::kLocalMachine, kMarker);
       if (sleeps_ > 3) ADD_FAILURE() << "still waiting after the marker went";
     });
   }
 
   // Runs the launcher as the entry does: with the tail of the full line.
   int Run(const std::string& line) {
-    fake::SetCommandLine(line);
+    memory::SetCommandLine(line);
     line_ = line;
     return launcher::LauncherMain(platform::CommandLineTail(line_.c_str()));
   }
@@ -48,28 +48,28 @@ class LauncherRunTest : public ::testing::Test {
 TEST_F(LauncherRunTest, CreatesTheMarkerKeyFirstAndClosesIt) {
   EXPECT_EQ(0, Run("\"C:\\Pkg\\launcher.exe\""));
   EXPECT_TRUE(marker_while_waiting_);
-  const std::vector<std::string> writes = fake::RegistryWrites();
+  const std::vector<std::string> writes = memory::RegistryWrites();
   ASSERT_GE(writes.size(), 2u);
   EXPECT_EQ("create HKLM\\Software", writes[0]);
   EXPECT_EQ("create HKLM\\Software\\setup install", writes[1]);
-  EXPECT_EQ(0, fake::OpenHandles());
+  EXPECT_EQ(0, memory::OpenHandles());
 }
 
 TEST_F(LauncherRunTest, MarkerKeyLeftByAnotherRunIsOpened) {
-  fake::PutKey(Root::kLocalMachine, "SOFTWARE\\SETUP INSTALL");
+  memory::PutKey(Root::kLocalMachine, "SOFTWARE\\SETUP INSTALL");
   EXPECT_EQ(0, Run("C:\\Pkg\\launcher.exe /S /I1"));
   EXPECT_TRUE(marker_while_waiting_);
-  EXPECT_EQ(0, fake::OpenHandles());
+  EXPECT_EQ(0, memory::OpenHandles());
 }
 
 // Without write rights under HKEY_LOCAL_MACHINE nothing is written, the
 // marker key is missing and the wait ends at its first poll.
 TEST_F(LauncherRunTest, WithoutMachineWriteRightsStillEnds) {
-  fake::DenyWrite(Root::kLocalMachine, "");
+  memory::DenyWrite(Root::kLocalMachine, "");
   EXPECT_EQ(0, Run("C:\\Pkg\\launcher.exe -gina /S /I1"));
-  EXPECT_FALSE(fake::HasKey(Root::kLocalMachine, kMarker));
-  EXPECT_TRUE(fake::RegistryWrites().empty());
-  EXPECT_EQ(0, fake::OpenHandles());
+  EXPECT_FALSE(memory::HasKey(Root::kLocalMachine, kMarker));
+  EXPECT_TRUE(memory::RegistryWrites().empty());
+  EXPECT_EQ(0, memory::OpenHandles());
   EXPECT_LE(sleeps_, 1);
 }
 
@@ -93,7 +93,7 @@ TEST_F(LauncherRunTest, LongestCommandLinesDoNoHarm) {
     SetUp();
     ASSERT_LE(c.line.size(), 32767u);
     EXPECT_EQ(0, Run(c.line));
-    EXPECT_EQ(0, fake::OpenHandles());
+    EXPECT_EQ(0, memory::OpenHandles());
   }
 }
 
@@ -107,13 +107,13 @@ TEST_F(LauncherRunTest, AnySingleFailureStillEndsCleanly) {
     SCOPED_TRACE(line);
     SetUp();
     ASSERT_EQ(0, Run(line));
-    const int calls = fake::FallibleCalls();
+    const int calls = memory::FallibleCalls();
     for (int n = 1; n <= calls; ++n) {
       SCOPED_TRACE(n);
       SetUp();
-      fake::FailCall(n);
+      memory::FailCall(n);
       EXPECT_EQ(0, Run(line));
-      EXPECT_EQ(0, fake::OpenHandles());
+      EXPECT_EQ(0, memory::OpenHandles());
     }
   }
 }

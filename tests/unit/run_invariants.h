@@ -18,7 +18,7 @@
 #include "launcher/dispatch.h"
 #include "launcher/launcher.h"
 #include "launcher/options.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "settings/layout.h"
 
 namespace run_check {
@@ -41,13 +41,13 @@ inline bool OnPathTo(const std::string& key, const std::string& place) {
   return place == key || place.compare(0, key.size() + 1, key + "\\") == 0;
 }
 
-inline bool Same(const std::optional<fake::Value>& a,
-                 const std::optional<fake::Value>& b) {
+inline bool Same(const std::optional<memory::Value>& a,
+                 const std::optional<memory::Value>& b) {
   if (!a || !b) return !a && !b;
   return a->type == b->type && a->data == b->data;
 }
 
-inline fake::Value Sz(const std::string& text) {
+inline memory::Value Sz(const std::string& text) {
   return {platform::kRegSz, text + '\0'};
 }
 
@@ -73,12 +73,12 @@ inline const Move kMoves[] = {
 // 50-byte read, at most 49 characters, as REG_SZ, or wModeSelect's four
 // bytes, zero-filled, as REG_DWORD. Nothing for a value too long to be
 // read, which is never moved.
-inline std::optional<fake::Value> Moved(const Move& m,
-                                        const fake::Value& stored) {
+inline std::optional<memory::Value> Moved(const Move& m,
+                                        const memory::Value& stored) {
   const std::string& d = stored.data;
   if (Fold(m.name) == Fold(settings::kWModeSelect)) {
     if (d.size() > 4) return std::nullopt;
-    return fake::Value{platform::kRegDword,
+    return memory::Value{platform::kRegDword,
                        d + std::string(4 - d.size(), '\0')};
   }
   if (d.size() > settings::kTextCapacity) return std::nullopt;
@@ -89,11 +89,11 @@ inline std::optional<fake::Value> Moved(const Move& m,
 // Values a later step of the run writes over a moved one by design: the
 // option's setter, and, only when an injected failure made its read of the
 // settings key fail, the GinaInstallOption default.
-inline std::vector<fake::Value> Overwrites(const Move& m, int option,
+inline std::vector<memory::Value> Overwrites(const Move& m, int option,
                                            bool faults) {
   const std::string text = launcher::OptionString(option);
   const std::string name = Fold(m.name);
-  std::vector<fake::Value> values;
+  std::vector<memory::Value> values;
   if (name == Fold(settings::kGinaInstallOption)) {
     if (text.find("-gina") != std::string::npos) values.push_back(Sz("1"));
     if (faults) values.push_back(Sz("0"));
@@ -115,7 +115,7 @@ inline std::vector<fake::Value> Overwrites(const Move& m, int option,
 // The adapter's ComponentId, read as the write-block-size fix reads it (500
 // bytes), begins with one of the supported hardware ids.
 inline bool SupportedAdapter(const std::string& key_path) {
-  const auto id = fake::GetValue(Root::kLocalMachine, key_path, "ComponentId");
+  const auto id = memory::GetValue(Root::kLocalMachine, key_path, "ComponentId");
   if (!id || id->data.size() > 500) return false;
   const std::string text = Fold(id->data.substr(0, id->data.find('\0')))
                                .substr(0, adapter::kHardwareIdLength);
@@ -125,7 +125,7 @@ inline bool SupportedAdapter(const std::string& key_path) {
   return false;
 }
 
-// One line of fake::RegistryWrites(), folded: "set HKLM\A:Name".
+// One line of memory::RegistryWrites(), folded: "set HKLM\A:Name".
 struct Write {
   std::string verb, key, name;
 };
@@ -153,12 +153,12 @@ class Before {
       : folders_(std::move(folders)), staging_(Fold(staging)) {
     files_ = Files();
     for (const Move& m : kMoves)
-      sources_.push_back(fake::GetValue(m.root, m.from, m.name));
+      sources_.push_back(memory::GetValue(m.root, m.from, m.name));
   }
 
   // "" when the run kept every rule, else the first rule broken.
   std::string Verify(const char* tail, bool faults) const {
-    if (fake::OpenHandles() != 0) return "a registry handle is left open";
+    if (memory::OpenHandles() != 0) return "a registry handle is left open";
     const int option = launcher::ResolveOption(tail);
     if (std::string problem = CheckWrites(option); !problem.empty()) {
       return problem;
@@ -178,7 +178,7 @@ class Before {
         return "file written outside the staging folder: " + path;
       }
     }
-    const auto starts = fake::Starts();
+    const auto starts = memory::Starts();
     if (starts.size() > 1) return "more than one program started";
     if (starts.size() == 1 &&
         Fold(starts[0].application) != staging_ + "\\setup.exe") {
@@ -194,11 +194,11 @@ class Before {
   FileMap Files() const {
     FileMap files;
     for (const std::string& folder : folders_) {
-      for (const std::string& name : fake::FilesIn(folder)) {
+      for (const std::string& name : memory::FilesIn(folder)) {
         const std::string path =
             folder + (folder.back() == '\\' ? "" : "\\") + name;
-        files[Fold(path)] = {fake::FileContents(path),
-                             fake::FileAttributesOf(path)};
+        files[Fold(path)] = {memory::FileContents(path),
+                             memory::FileAttributesOf(path)};
       }
     }
     return files;
@@ -236,7 +236,7 @@ class Before {
       }
       return false;
     };
-    for (const std::string& line : fake::RegistryWrites()) {
+    for (const std::string& line : memory::RegistryWrites()) {
       const Write w = Parse(line);
       bool allowed = false;
       if (w.verb == "create") {
@@ -263,18 +263,18 @@ class Before {
   }
 
   std::string CheckMoves(int option, bool faults) const {
-    const std::vector<std::string> writes = fake::RegistryWrites();
+    const std::vector<std::string> writes = memory::RegistryWrites();
     for (size_t i = 0; i < std::size(kMoves); ++i) {
       const Move& m = kMoves[i];
-      const std::optional<fake::Value>& before = sources_[i];
-      if (!before || Same(before, fake::GetValue(m.root, m.from, m.name))) {
+      const std::optional<memory::Value>& before = sources_[i];
+      if (!before || Same(before, memory::GetValue(m.root, m.from, m.name))) {
         continue;
       }
       const std::string label = std::string(m.name) + " of " + m.from;
-      const std::optional<fake::Value> moved = Moved(m, *before);
+      const std::optional<memory::Value> moved = Moved(m, *before);
       if (!moved) return label + " deleted though it could not be read";
-      const std::optional<fake::Value> arrived =
-          fake::GetValue(Root::kLocalMachine, m.to, m.name);
+      const std::optional<memory::Value> arrived =
+          memory::GetValue(Root::kLocalMachine, m.to, m.name);
       if (Same(moved, arrived)) continue;
       // A later step may have replaced it on purpose, but only after the
       // move had written the target and then deleted the source.
@@ -291,7 +291,7 @@ class Before {
       const bool landed = !sets.empty() && sets.front() < deleted;
       const bool replaced = !sets.empty() && sets.back() > deleted;
       bool designed = false;
-      for (const fake::Value& v : Overwrites(m, option, faults)) {
+      for (const memory::Value& v : Overwrites(m, option, faults)) {
         designed = designed || Same(v, arrived);
       }
       if (!landed || !replaced || !designed) {
@@ -304,7 +304,7 @@ class Before {
   std::vector<std::string> folders_;
   std::string staging_;  // folded
   FileMap files_;
-  std::vector<std::optional<fake::Value>> sources_;
+  std::vector<std::optional<memory::Value>> sources_;
 };
 
 }  // namespace run_check

@@ -48,7 +48,7 @@ const CarryCase kCombined[] = {
 TEST(CarryOverSettings, CombinedEffectAndSecondRun) {
   for (const CarryCase& c : kCombined) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     Arrange(kMachine, kSet, c.settings_before);
     Arrange(kMachine, kOld, c.legacy_before);
     for (int run = 1; run <= 2; ++run) {
@@ -56,7 +56,7 @@ TEST(CarryOverSettings, CombinedEffectAndSecondRun) {
       settings::CarryOverSettings();
       EXPECT_EQ(Snapshot(kMachine, kSet), c.settings_after);
       EXPECT_EQ(Snapshot(kMachine, kOld), c.legacy_after);  // never created
-      EXPECT_EQ(fake::OpenHandles(), 0);
+      EXPECT_EQ(memory::OpenHandles(), 0);
     }
   }
 }
@@ -87,7 +87,7 @@ TEST(EnsureGinaInstallOption, AgainstUpdateVariantWithLegacyValue) {
   for (const LegacyGinaCase& c : kLegacyGina) {
     for (const bool update : {false, true}) {
       SCOPED_TRACE(std::string(c.label) + (update ? " / update" : ""));
-      fake::Reset();
+      memory::Reset();
       Put(kMachine, kOld, kGina, c.legacy);
       update ? settings::EnsureGinaInstallOptionForUpdate()
              : settings::EnsureGinaInstallOption();
@@ -99,10 +99,10 @@ TEST(EnsureGinaInstallOption, AgainstUpdateVariantWithLegacyValue) {
         EXPECT_EQ(Get(kMachine, kSet, kGina), Sz("0"));
         EXPECT_EQ(Get(kMachine, kOld, kGina), c.legacy);
       } else {  // a legacy "1" left in place, nothing written
-        EXPECT_FALSE(fake::HasKey(kMachine, kSet));
+        EXPECT_FALSE(memory::HasKey(kMachine, kSet));
         EXPECT_EQ(Get(kMachine, kOld, kGina), c.legacy);
       }
-      EXPECT_EQ(fake::OpenHandles(), 0);
+      EXPECT_EQ(memory::OpenHandles(), 0);
     }
   }
 }
@@ -132,23 +132,23 @@ TEST(EnsureGinaInstallOption, SettingsValueNormalisedOrDefaulted) {
   for (const SettingsGinaCase& c : kSettingsGina) {
     for (const bool update : {false, true}) {
       SCOPED_TRACE(std::string(c.label) + (update ? " / update" : ""));
-      fake::Reset();
+      memory::Reset();
       Put(kMachine, kSet, kGina, c.before);
       update ? settings::EnsureGinaInstallOptionForUpdate()
              : settings::EnsureGinaInstallOption();
       EXPECT_EQ(Snapshot(kMachine, kSet), KeyState(Values{{kGina, c.after}}));
-      EXPECT_FALSE(fake::HasKey(kMachine, kOld));
-      EXPECT_EQ(fake::OpenHandles(), 0);
+      EXPECT_FALSE(memory::HasKey(kMachine, kOld));
+      EXPECT_EQ(memory::OpenHandles(), 0);
     }
   }
 }
 
 TEST(EnsureGinaInstallOption, SettingsOneIsNotWrittenAgain) {
-  fake::Reset();
+  memory::Reset();
   Put(kMachine, kSet, kGina, Sz("1"));
   Put(kMachine, kOld, kGina, Sz("0"));
   settings::EnsureGinaInstallOption();
-  EXPECT_TRUE(fake::RegistryWrites().empty());
+  EXPECT_TRUE(memory::RegistryWrites().empty());
 }
 
 TEST(MoveGinaInstallOption, MovesOnlyWhenSettingsHasNoReadableValue) {
@@ -163,7 +163,7 @@ TEST(MoveGinaInstallOption, MovesOnlyWhenSettingsHasNoReadableValue) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     if (c.settings_before) Put(kMachine, kSet, kGina, *c.settings_before);
     Put(kMachine, kOld, kGina, Sz("1"));
     settings::MoveGinaInstallOption();
@@ -188,7 +188,7 @@ TEST(MoveWModeSelect, FourBytesAsDwordWhateverTheStoredType) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     Put(kMachine, kSet, kWMode, Dword(4));
     Put(kMachine, kOld, kWMode, c.legacy);
     settings::MoveWModeSelect();
@@ -213,20 +213,20 @@ TEST(EnsureXRStatus, ReadableValueUntouchedElseDefault) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
-    fake::PutKey(kMachine, kSet);
+    memory::Reset();
+    memory::PutKey(kMachine, kSet);
     if (c.before) Put(kMachine, kSet, "xrSTATUS", *c.before);
     settings::EnsureXRStatus();
     if (c.writes_default) {
-      const auto writes = fake::RegistryWrites();
+      const auto writes = memory::RegistryWrites();
       ASSERT_EQ(writes.size(), 1u);
       EXPECT_EQ(writes[0], "set HKLM\\" + kSet + ":XRStatus");
       EXPECT_EQ(Get(kMachine, kSet, kXR), Sz("0"));
     } else {
-      EXPECT_TRUE(fake::RegistryWrites().empty());
+      EXPECT_TRUE(memory::RegistryWrites().empty());
     }
-    EXPECT_EQ(fake::ValueNames(kMachine, kSet).size(), 1u);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::ValueNames(kMachine, kSet).size(), 1u);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 

@@ -59,7 +59,7 @@ const World kWorlds[] = {
 };
 
 void Arrange(const World& w) {
-  fake::Reset();
+  memory::Reset();
   settings_test::Arrange(kMachine, kSet, w.settings);
   settings_test::Arrange(kMachine, kOld, w.legacy);
   settings_test::Arrange(kMachine, kInst, w.machine_installer);
@@ -91,14 +91,14 @@ TEST(SettingsFailures, InjectedFailureAtEveryCall) {
       SCOPED_TRACE(std::string(w.label) + " / " + p.label);
       Arrange(w);
       p.run();
-      const int calls = fake::FallibleCalls();
+      const int calls = memory::FallibleCalls();
       ASSERT_GT(calls, 0);
       for (int n = 1; n <= calls; ++n) {
         SCOPED_TRACE(n);
         Arrange(w);
-        fake::FailCall(n);
+        memory::FailCall(n);
         p.run();
-        EXPECT_EQ(fake::OpenHandles(), 0);
+        EXPECT_EQ(memory::OpenHandles(), 0);
         if (p.single_step) ExpectNothingLost(w);
       }
     }
@@ -109,14 +109,14 @@ TEST(SettingsFailures, WithoutRightsNothingIsWrittenOrLost) {
   for (const World& w : kWorlds) {
     SCOPED_TRACE(w.label);
     Arrange(w);
-    fake::DenyWrite(kMachine, "");
+    memory::DenyWrite(kMachine, "");
     for (const Procedure& p : kProcedures) p.run();
-    EXPECT_TRUE(fake::RegistryWrites().empty());
+    EXPECT_TRUE(memory::RegistryWrites().empty());
     EXPECT_EQ(Snapshot(kMachine, kSet), w.settings);
     EXPECT_EQ(Snapshot(kMachine, kOld), w.legacy);
     EXPECT_EQ(Snapshot(kMachine, kInst), w.machine_installer);
     EXPECT_EQ(Snapshot(kUser, kInst), w.user_installer);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 
@@ -127,11 +127,11 @@ TEST(SettingsFailures, UnwritableSettingsKeyKeepsLegacyValues) {
   for (const Procedure& p : kProcedures) {
     SCOPED_TRACE(p.label);
     Arrange(w);
-    fake::DenyWrite(kMachine, "SOFTWARE\\Corvane\\NLX");
+    memory::DenyWrite(kMachine, "SOFTWARE\\Corvane\\NLX");
     p.run();
     EXPECT_EQ(Snapshot(kMachine, kOld), w.legacy);
-    EXPECT_FALSE(fake::HasKey(kMachine, kSet));
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_FALSE(memory::HasKey(kMachine, kSet));
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 

@@ -66,24 +66,24 @@ const Case kCases[] = {
 TEST(IsFullInstall, Cases) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     Arrange(kMachine, kInst, c.machine_before);
     Arrange(kUser, kInst, c.user_before);
-    if (c.machine_denied) fake::DenyWrite(kMachine, "");
+    if (c.machine_denied) memory::DenyWrite(kMachine, "");
     EXPECT_EQ(settings::IsFullInstall(), c.answer);
     EXPECT_EQ(Snapshot(kMachine, kInst), c.machine_after);
     EXPECT_EQ(Snapshot(kUser, kInst), c.user_after);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 
 TEST(IsFullInstall, LaterQueriesReadTheMovedValue) {
-  fake::Reset();
+  memory::Reset();
   Put(kUser, kInst, kOption, kIdo);
   EXPECT_EQ(settings::IsFullInstall(), 0);
-  const auto writes = fake::RegistryWrites();
+  const auto writes = memory::RegistryWrites();
   EXPECT_EQ(settings::IsFullInstall(), 0);
-  EXPECT_EQ(fake::RegistryWrites(), writes);  // the second one only reads
+  EXPECT_EQ(memory::RegistryWrites(), writes);  // the second one only reads
 }
 
 }  // namespace

@@ -31,20 +31,20 @@ const SetterCase kSetters[] = {
 TEST(Setters, CreateTheKeyAndWriteExactlyOneValue) {
   for (const SetterCase& c : kSetters) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     c.run();
     const KeyState expected = Values{{c.stored_name, c.data}};
     EXPECT_EQ(Snapshot(kMachine, kSet), expected);
     c.run();  // a second call leaves the same single value
     EXPECT_EQ(Snapshot(kMachine, kSet), expected);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 
 TEST(Setters, ReplaceAValueOfAnotherTypeOrData) {
   for (const SetterCase& c : kSetters) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     Put(kMachine, kSet, c.stored_name, {platform::kRegBinary, "0123456789"});
     Put(kMachine, kSet, "Other", Sz("kept"));
     c.run();
@@ -54,11 +54,11 @@ TEST(Setters, ReplaceAValueOfAnotherTypeOrData) {
 }
 
 TEST(Setters, XRstatusAndXRStatusAreOneValue) {
-  fake::Reset();
+  memory::Reset();
   Put(kMachine, kSet, "XRStatus", Sz("0"));
   settings::SetXRStatus();
   EXPECT_EQ(Snapshot(kMachine, kSet), KeyState(Values{{"XRStatus", Sz("1")}}));
-  const auto writes = fake::RegistryWrites();
+  const auto writes = memory::RegistryWrites();
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes[0], "set HKLM\\" + kSet + ":XRstatus");
 }
@@ -66,13 +66,13 @@ TEST(Setters, XRstatusAndXRStatusAreOneValue) {
 TEST(Setters, WithoutRightsWriteNothing) {
   for (const SetterCase& c : kSetters) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
+    memory::Reset();
     Put(kMachine, kSet, c.stored_name, Sz("before"));
-    fake::DenyWrite(kMachine, "");
+    memory::DenyWrite(kMachine, "");
     c.run();
-    EXPECT_TRUE(fake::RegistryWrites().empty());
+    EXPECT_TRUE(memory::RegistryWrites().empty());
     EXPECT_EQ(Get(kMachine, kSet, c.stored_name), Sz("before"));
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "settings/layout.h"
 
 namespace settings_test {
@@ -37,20 +37,20 @@ inline Data Dword(uint32_t n) {
 
 inline void Put(Root root, const std::string& path, const std::string& name,
                 const Data& data) {
-  fake::PutValue(root, path, name, data.first, data.second);
+  memory::PutValue(root, path, name, data.first, data.second);
 }
 
 inline void Arrange(Root root, const std::string& path, const KeyState& state) {
   if (!state) return;
-  fake::PutKey(root, path);
+  memory::PutKey(root, path);
   for (const auto& [name, data] : *state) Put(root, path, name, data);
 }
 
 inline KeyState Snapshot(Root root, const std::string& path) {
-  if (!fake::HasKey(root, path)) return std::nullopt;
+  if (!memory::HasKey(root, path)) return std::nullopt;
   std::map<std::string, Data> values;
-  for (const std::string& name : fake::ValueNames(root, path)) {
-    const auto value = fake::GetValue(root, path, name);
+  for (const std::string& name : memory::ValueNames(root, path)) {
+    const auto value = memory::GetValue(root, path, name);
     values[name] = {value->type, value->data};
   }
   return values;
@@ -58,7 +58,7 @@ inline KeyState Snapshot(Root root, const std::string& path) {
 
 inline std::optional<Data> Get(Root root, const std::string& path,
                                const std::string& name) {
-  const auto value = fake::GetValue(root, path, name);
+  const auto value = memory::GetValue(root, path, name);
   if (!value) return std::nullopt;
   return Data{value->type, value->data};
 }

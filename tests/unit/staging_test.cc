@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 #include "platform/platform.h"
 
 namespace {
@@ -30,12 +30,12 @@ const std::vector<std::pair<std::string, std::string>> kPackage = {
 // Each file's contents name where it came from.
 void PutPackage(const std::string& folder, const std::string& tag = "") {
   for (const auto& file : kPackage) {
-    fake::PutFile(folder + "\\" + file.first, tag + folder + "|" + file.first);
+    memory::PutFile(folder + "\\" + file.first, tag + folder + "|" + file.first);
   }
 }
 
 State Stage(const std::string& command_line) {
-  fake::SetCommandLine(command_line);
+  memory::SetCommandLine(command_line);
   State state;
   platform::ZeroFill(&state, sizeof state);
   launcher::FindSourceFolder(state, platform::FullCommandLine());
@@ -59,7 +59,7 @@ std::vector<std::string> AllStagedNames() {
 
 class StagingTest : public ::testing::Test {
  protected:
-  void SetUp() override { fake::Reset(); }
+  void SetUp() override { memory::Reset(); }
 };
 
 TEST_F(StagingTest, SourceFolderFromTheFullCommandLine) {
@@ -119,15 +119,15 @@ TEST_F(StagingTest, StagesTheNineFilesFromTheLaunchersFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fake::Reset();
-    fake::SetCurrentDirectory(c.current_directory);
+    memory::Reset();
+    memory::SetCurrentDirectory(c.current_directory);
     PutPackage(c.package_folder);
     Stage(c.line);
-    EXPECT_EQ(AllStagedNames(), Sorted(fake::FilesIn(kStaging)));
+    EXPECT_EQ(AllStagedNames(), Sorted(memory::FilesIn(kStaging)));
     EXPECT_EQ(std::string(c.package_folder) + "|data3.cab\\setup.iss",
-              fake::FileContents(std::string(kStaging) + "\\setup.exe"));
+              memory::FileContents(std::string(kStaging) + "\\setup.exe"));
     EXPECT_EQ(std::string(c.package_folder) + "|layout.bin",
-              fake::FileContents(std::string(kStaging) + "\\layout.bin"));
+              memory::FileContents(std::string(kStaging) + "\\layout.bin"));
   }
 }
 
@@ -137,44 +137,44 @@ TEST_F(StagingTest, SecondRunReplacesReadOnlyFilesAndDropsOldResponse) {
   // The first run's files made read-only (and hidden), plus its response.
   for (const auto& file : kPackage) {
     const std::string staged = std::string(kStaging) + "\\" + file.second;
-    fake::PutFile(staged, "old", platform::kFileAttributeReadOnly | 0x2);
+    memory::PutFile(staged, "old", platform::kFileAttributeReadOnly | 0x2);
   }
-  fake::PutFile(std::string(kStaging) + "\\setup.iss", "old response",
+  memory::PutFile(std::string(kStaging) + "\\setup.iss", "old response",
                 platform::kFileAttributeReadOnly);
 
   PutPackage("C:\\Pkg", "new:");
   Stage("C:\\Pkg\\launcher.exe");
 
-  EXPECT_EQ(AllStagedNames(), Sorted(fake::FilesIn(kStaging)));
+  EXPECT_EQ(AllStagedNames(), Sorted(memory::FilesIn(kStaging)));
   for (const auto& file : kPackage) {
     EXPECT_EQ("new:C:\\Pkg|" + file.first,
-              fake::FileContents(std::string(kStaging) + "\\" + file.second));
+              memory::FileContents(std::string(kStaging) + "\\" + file.second));
   }
 }
 
 TEST_F(StagingTest, PackageWithoutSetupProgramStagesNoSetupExe) {
-  fake::PutFile(std::string(kStaging) + "\\setup.exe", "from an older run");
+  memory::PutFile(std::string(kStaging) + "\\setup.exe", "from an older run");
   for (const auto& file : kPackage) {
-    if (file.second != "setup.exe") fake::PutFile("C:\\Pkg\\" + file.first, "x");
+    if (file.second != "setup.exe") memory::PutFile("C:\\Pkg\\" + file.first, "x");
   }
   Stage("C:\\Pkg\\launcher.exe");
-  EXPECT_FALSE(fake::HasFile(std::string(kStaging) + "\\setup.exe"));
-  EXPECT_EQ(8u, fake::FilesIn(kStaging).size());
+  EXPECT_FALSE(memory::HasFile(std::string(kStaging) + "\\setup.exe"));
+  EXPECT_EQ(8u, memory::FilesIn(kStaging).size());
 }
 
 TEST_F(StagingTest, UnfitFolderCopiesNothingFromElsewhere) {
   // The package also lies in the current directory: a folder that did not
   // fit must not fall back to it.
-  fake::SetCurrentDirectory("C:\\");
+  memory::SetCurrentDirectory("C:\\");
   PutPackage("C:");
   const std::string folder = "C:\\" + std::string(600, 'a');
-  fake::PutFile(std::string(kStaging) + "\\setup.iss", "stale");
+  memory::PutFile(std::string(kStaging) + "\\setup.iss", "stale");
 
   State state = Stage("\"" + folder + "\\launcher.exe\" /S /I1");
 
   EXPECT_TRUE(state.source_unfit);
   EXPECT_STREQ("", state.source_folder);
-  EXPECT_TRUE(fake::FilesIn(kStaging).empty());  // deletes still ran
+  EXPECT_TRUE(memory::FilesIn(kStaging).empty());  // deletes still ran
   EXPECT_FALSE(launcher::StagedCopy(state, "layout.bin", "\\layout.bin"));
 }
 
@@ -195,20 +195,20 @@ TEST_F(StagingTest, LongestCommandLine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(32767u, c.line.size());
-    fake::PutFile(std::string(kStaging) + "\\layout.bin", "stale");
+    memory::PutFile(std::string(kStaging) + "\\layout.bin", "stale");
     Stage(c.line);
-    EXPECT_EQ(c.staged, fake::FilesIn(kStaging).size());
+    EXPECT_EQ(c.staged, memory::FilesIn(kStaging).size());
   }
 }
 
 TEST_F(StagingTest, StagingFolderThatDoesNotFitStagesNothing) {
-  fake::SetCurrentDirectory("C:\\");
+  memory::SetCurrentDirectory("C:\\");
   PutPackage("C:\\Pkg");
-  fake::SetSystemDirectory("C:\\" + std::string(490, 's'));
+  memory::SetSystemDirectory("C:\\" + std::string(490, 's'));
   State state = Stage("C:\\Pkg\\launcher.exe");
   EXPECT_STREQ("", state.staging_folder);
-  EXPECT_FALSE(fake::HasFile("C:\\layout.bin"));
-  EXPECT_FALSE(fake::HasFile("C:\\setup.exe"));
+  EXPECT_FALSE(memory::HasFile("C:\\layout.bin"));
+  EXPECT_FALSE(memory::HasFile("C:\\setup.exe"));
 }
 
 }  // namespace

@@ -7,29 +7,29 @@
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
 #include "launcher/options.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 
 namespace {
 
-using fake::Root;
+using memory::Root;
 
 const std::string kClass = adapter::kAdapterClassKey;
 const std::string kMarker = launcher::kMarkerKeyPath;
 
 void PutAdapter(const std::string& name) {
-  fake::PutString(Root::kLocalMachine, kClass + "\\" + name, "ComponentId",
+  memory::PutString(Root::kLocalMachine, kClass + "\\" + name, "ComponentId",
                   adapter::kHardwareIds[5]);
 }
 
 bool HasFix(const std::string& name) {
-  return fake::GetValue(Root::kLocalMachine, kClass + "\\" + name,
+  return memory::GetValue(Root::kLocalMachine, kClass + "\\" + name,
                         "writeBlockSize")
       .has_value();
 }
 
 class WaitTest : public ::testing::Test {
  protected:
-  void SetUp() override { fake::Reset(); }
+  void SetUp() override { memory::Reset(); }
 };
 
 TEST_F(WaitTest, EndsAtTheFirstPollWithoutTheMarkerKey) {
@@ -45,17 +45,17 @@ TEST_F(WaitTest, EndsAtTheFirstPollWithoutTheMarkerKey) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.label);
-    fake::Reset();
-    if (c.present) fake::PutKey(Root::kLocalMachine, kMarker);
-    if (!c.readable) fake::DenyRead(Root::kLocalMachine, kMarker);
-    fake::SetSleepHook([](unsigned long ms) {
+    memory::Reset();
+    if (c.present) memory::PutKey(Root::kLocalMachine, kMarker);
+    if (!c.readable) memory::DenyRead(Root::kLocalMachine, kMarker);
+    memory::SetSleepHook([](unsigned long ms) {
       EXPECT_EQ(ms, launcher::kPollIntervalMs);
-      fake::RemoveKey(Root::kLocalMachine, kMarker);
+      memory::RemoveKey(Root::kLocalMachine, kMarker);
     });
     launcher::WaitForCompletion(1);
-    EXPECT_EQ(fake::SleepCount(), c.sleeps);
-    EXPECT_EQ(fake::SleptMs(), c.sleeps * 2000ull);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::SleepCount(), c.sleeps);
+    EXPECT_EQ(memory::SleptMs(), c.sleeps * 2000ull);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 
@@ -68,13 +68,13 @@ TEST_F(WaitTest, RunsTheFixOnEachPollOnlyForWbsOptions) {
     SCOPED_TRACE(launcher::OptionString(option));
     const bool wbs = std::string(launcher::OptionString(option)).find("/wbs") !=
                      std::string::npos;
-    fake::Reset();
-    fake::PutKey(Root::kLocalMachine, kMarker);
+    memory::Reset();
+    memory::PutKey(Root::kLocalMachine, kMarker);
     PutAdapter("0000");
     bool fixed_before_first_sleep = false;
     bool second_fixed_at_second_poll = false;
     int sleeps = 0;
-    fake::SetSleepHook([&](unsigned long) {
+    memory::SetSleepHook([&](unsigned long) {
       switch (++sleeps) {
         case 1:
           fixed_before_first_sleep = HasFix("0000");
@@ -84,18 +84,18 @@ TEST_F(WaitTest, RunsTheFixOnEachPollOnlyForWbsOptions) {
           second_fixed_at_second_poll = HasFix("0001");
           break;
         default:
-          fake::RemoveKey(Root::kLocalMachine, kMarker);
+          memory::RemoveKey(Root::kLocalMachine, kMarker);
       }
     });
     launcher::WaitForCompletion(option);
-    EXPECT_EQ(fake::SleepCount(), 3);
+    EXPECT_EQ(memory::SleepCount(), 3);
     EXPECT_EQ(fixed_before_first_sleep, wbs);
     EXPECT_EQ(second_fixed_at_second_poll, wbs);
     EXPECT_EQ(HasFix("0000") && HasFix("0001"), wbs);
     if (!wbs) {
-      EXPECT_TRUE(fake::RegistryWrites().empty());
+      EXPECT_TRUE(memory::RegistryWrites().empty());
     }
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
   }
 }
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_platform.h"
+#include "platform/memory_testing.h"
 
 namespace {
 
-using fake::Root;
+using memory::Root;
 
 const std::string kClass = adapter::kAdapterClassKey;
 const std::string kId = adapter::kHardwareIds[0];
@@ -23,16 +23,16 @@ std::string InstancePath(const std::string& name) {
 }
 
 void PutAdapter(const std::string& name, std::optional<std::string> id) {
-  fake::PutKey(Root::kLocalMachine, InstancePath(name));
+  memory::PutKey(Root::kLocalMachine, InstancePath(name));
   if (id) {
-    fake::PutString(Root::kLocalMachine, InstancePath(name), "ComponentId",
+    memory::PutString(Root::kLocalMachine, InstancePath(name), "ComponentId",
                     *id);
   }
 }
 
 bool HasFix(const std::string& name) {
   auto value =
-      fake::GetValue(Root::kLocalMachine, InstancePath(name), kValueName);
+      memory::GetValue(Root::kLocalMachine, InstancePath(name), kValueName);
   return value && value->type == platform::kRegSz &&
          value->data == std::string("1", 2);
 }
@@ -40,10 +40,10 @@ bool HasFix(const std::string& name) {
 // Every value of every adapter key, for comparing whole states.
 std::map<std::string, std::pair<unsigned long, std::string>> Snapshot() {
   std::map<std::string, std::pair<unsigned long, std::string>> all;
-  for (const auto& key : fake::SubkeyNames(Root::kLocalMachine, kClass)) {
+  for (const auto& key : memory::SubkeyNames(Root::kLocalMachine, kClass)) {
     for (const auto& name :
-         fake::ValueNames(Root::kLocalMachine, InstancePath(key))) {
-      auto value = fake::GetValue(Root::kLocalMachine, InstancePath(key), name);
+         memory::ValueNames(Root::kLocalMachine, InstancePath(key))) {
+      auto value = memory::GetValue(Root::kLocalMachine, InstancePath(key), name);
       all[key + ":" + name] = {value->type, value->data};
     }
   }
@@ -53,21 +53,21 @@ std::map<std::string, std::pair<unsigned long, std::string>> Snapshot() {
 // The fix only ever sets writeBlockSize: no key is created, nothing else
 // is written or deleted, and no handle stays open.
 void ExpectOnlyFixWritten() {
-  for (const auto& write : fake::RegistryWrites()) {
+  for (const auto& write : memory::RegistryWrites()) {
     const std::string suffix = ":" + kValueName;
     EXPECT_TRUE(
         write.size() > suffix.size() &&
         write.compare(write.size() - suffix.size(), suffix.size(), suffix) == 0)
         << write;
   }
-  EXPECT_EQ(fake::OpenHandles(), 0);
+  EXPECT_EQ(memory::OpenHandles(), 0);
 }
 
 class WriteBlockSizeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake::Reset();
-    fake::PutKey(Root::kLocalMachine, kClass);
+    memory::Reset();
+    memory::PutKey(Root::kLocalMachine, kClass);
   }
 };
 
@@ -102,7 +102,7 @@ TEST_F(WriteBlockSizeTest, ComparesTheFirst37CharactersIgnoringAsciiCase) {
     adapter::ApplyWriteBlockSizeFix();
     EXPECT_EQ(HasFix("0000"), c.fixed);
     if (!c.fixed) {
-      EXPECT_TRUE(fake::RegistryWrites().empty());
+      EXPECT_TRUE(memory::RegistryWrites().empty());
     }
     ExpectOnlyFixWritten();
   }
@@ -126,9 +126,9 @@ TEST_F(WriteBlockSizeTest, UnusableSubkeysBetweenMatchesArePassedOver) {
   PutAdapter("0000", kId);
   PutAdapter("0001", std::nullopt);  // no ComponentId
   PutAdapter("0002", kId);
-  fake::DenyRead(Root::kLocalMachine, InstancePath("0002"));
+  memory::DenyRead(Root::kLocalMachine, InstancePath("0002"));
   PutAdapter("0003", kId);
-  fake::DenyWrite(Root::kLocalMachine, InstancePath("0003"));
+  memory::DenyWrite(Root::kLocalMachine, InstancePath("0003"));
   // Names too long for a 120-byte key path; 255 is the registry's limit.
   PutAdapter(std::string(200, 'n'), kId);
   PutAdapter(std::string(255, 'm'), kId);
@@ -136,21 +136,21 @@ TEST_F(WriteBlockSizeTest, UnusableSubkeysBetweenMatchesArePassedOver) {
   adapter::ApplyWriteBlockSizeFix();
   EXPECT_TRUE(HasFix("0000"));
   EXPECT_TRUE(
-      fake::ValueNames(Root::kLocalMachine, InstancePath("0001")).empty());
+      memory::ValueNames(Root::kLocalMachine, InstancePath("0001")).empty());
   EXPECT_FALSE(HasFix("0003"));
   EXPECT_TRUE(HasFix(std::string(200, 'n')));
   EXPECT_TRUE(HasFix(std::string(255, 'm')));
   EXPECT_TRUE(HasFix("0004"));
-  EXPECT_EQ(fake::RegistryWrites().size(), 4u);
+  EXPECT_EQ(memory::RegistryWrites().size(), 4u);
   ExpectOnlyFixWritten();
 }
 
 TEST_F(WriteBlockSizeTest, ReplacesAnyExistingValueAndIsIdempotent) {
   PutAdapter("0000", kId);
-  fake::PutDword(Root::kLocalMachine, InstancePath("0000"), "WRITEBLOCKSIZE",
+  memory::PutDword(Root::kLocalMachine, InstancePath("0000"), "WRITEBLOCKSIZE",
                  4096);
   PutAdapter("0001", kId + "&REV_02");
-  fake::PutString(Root::kLocalMachine, InstancePath("0001"), kValueName, "1");
+  memory::PutString(Root::kLocalMachine, InstancePath("0001"), kValueName, "1");
   PutAdapter("0002", "PCI\\VEN_0000&DEV_0000&SUBSYS_00000000");
   adapter::ApplyWriteBlockSizeFix();
   EXPECT_TRUE(HasFix("0000"));
@@ -164,32 +164,32 @@ TEST_F(WriteBlockSizeTest, ReplacesAnyExistingValueAndIsIdempotent) {
 
 TEST_F(WriteBlockSizeTest, ClassKeyWithoutSubkeysOrAbsentIsLeftAlone) {
   adapter::ApplyWriteBlockSizeFix();
-  EXPECT_TRUE(fake::SubkeyNames(Root::kLocalMachine, kClass).empty());
-  EXPECT_TRUE(fake::RegistryWrites().empty());
-  EXPECT_EQ(fake::OpenHandles(), 0);
+  EXPECT_TRUE(memory::SubkeyNames(Root::kLocalMachine, kClass).empty());
+  EXPECT_TRUE(memory::RegistryWrites().empty());
+  EXPECT_EQ(memory::OpenHandles(), 0);
 
-  fake::RemoveKey(Root::kLocalMachine, kClass);
+  memory::RemoveKey(Root::kLocalMachine, kClass);
   adapter::ApplyWriteBlockSizeFix();
-  EXPECT_FALSE(fake::HasKey(Root::kLocalMachine, kClass));
-  EXPECT_TRUE(fake::RegistryWrites().empty());
-  EXPECT_EQ(fake::OpenHandles(), 0);
+  EXPECT_FALSE(memory::HasKey(Root::kLocalMachine, kClass));
+  EXPECT_TRUE(memory::RegistryWrites().empty());
+  EXPECT_EQ(memory::OpenHandles(), 0);
 }
 
 TEST_F(WriteBlockSizeTest, ClosesEveryHandleWhateverOperationFails) {
   PutAdapter("0000", kId);
   PutAdapter("0001", "no match");
-  const int base = fake::FallibleCalls();
+  const int base = memory::FallibleCalls();
   adapter::ApplyWriteBlockSizeFix();
-  const int calls = fake::FallibleCalls() - base;
+  const int calls = memory::FallibleCalls() - base;
   ASSERT_GT(calls, 0);
   for (int n = 1; n <= calls; ++n) {
     SCOPED_TRACE(n);
-    fake::FailCall(n);
+    memory::FailCall(n);
     adapter::ApplyWriteBlockSizeFix();
-    fake::FailCall(0);
-    EXPECT_EQ(fake::OpenHandles(), 0);
+    memory::FailCall(0);
+    EXPECT_EQ(memory::OpenHandles(), 0);
     EXPECT_FALSE(HasFix("0001"));
-    EXPECT_EQ(fake::SubkeyNames(Root::kLocalMachine, kClass).size(), 2u);
+    EXPECT_EQ(memory::SubkeyNames(Root::kLocalMachine, kClass).size(), 2u);
   }
 }
 

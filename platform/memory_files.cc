@@ -4,10 +4,9 @@
 // folder FILE_ATTRIBUTE_DIRECTORY (0x10) plus what was set on it.
 #include <map>
 
-#include "platform/fake_internal.h"
-#include "platform/fake_platform.h"
+#include "platform/memory_internal.h"
 
-namespace fake {
+namespace memory {
 
 namespace {
 
@@ -211,90 +210,160 @@ void SetSystemDirectory(const std::string& path) {
   AddFolders(full);
 }
 
-}  // namespace fake
+}  // namespace memory
 
 // ---- Operations of platform.h ------------------------------------------------
 
-namespace platform {
+namespace memory {
+namespace {
 
-using fake::Entry;
-
-unsigned long SystemDirectory(char* buffer, unsigned long capacity) {
-  if (fake::internal::InjectedFailure()) return 0;
-  const std::string& system = fake::Fs().system;
-  if (buffer == nullptr || system.size() + 1 > capacity) return 0;
-  system.copy(buffer, system.size());
-  buffer[system.size()] = 0;
-  return static_cast<unsigned long>(system.size());
+Event FileEvent(Operation operation, const char* path) {
+  Event event = internal::NewEvent(operation);
+  if (path != nullptr) event.path = path;
+  return event;
 }
 
-bool MakeFolder(const char* path) {
-  if (fake::internal::InjectedFailure()) return false;
-  std::string full;
-  if (path == nullptr || !fake::FullPath(path, &full)) return false;
-  if (fake::IsRoot(full) || fake::Lookup(full) != nullptr) return false;
-  if (!fake::FolderExists(fake::Parent(full))) return false;
-  fake::AddFolders(full);
-  return true;
+bool Journaled(Event event, platform::Status status) {
+  event.status = status;
+  internal::Record(std::move(event));
+  return status == platform::kSuccess;
 }
 
-unsigned long FileAttributes(const char* path) {
-  if (fake::internal::InjectedFailure()) return kInvalidFileAttributes;
-  if (path == nullptr) return kInvalidFileAttributes;
-  return fake::FileAttributesOf(path);
-}
-
-bool SetFileAttrs(const char* path, unsigned long attributes) {
-  if (fake::internal::InjectedFailure()) return false;
-  std::string full;
-  if (path == nullptr || !fake::FullPath(path, &full)) return false;
-  Entry* entry = fake::Lookup(full);
-  if (entry == nullptr) return false;
-  // Directory and normal are not settable bits; a file with none reads back
-  // as normal.
-  unsigned long kept = attributes & ~(fake::kDirectory | fake::kNormal);
-  if (entry->folder) {
-    kept |= fake::kDirectory;
-  } else if (kept == 0) {
-    kept = fake::kNormal;
-  }
-  entry->attributes = kept;
-  return true;
-}
-
-bool RemoveFile(const char* path) {
-  if (fake::internal::InjectedFailure()) return false;
-  if (path == nullptr) return false;
-  const Entry* entry = fake::FileAt(path);
-  if (entry == nullptr || (entry->attributes & kFileAttributeReadOnly) != 0) {
-    return false;
-  }
-  fake::Fs().entries.erase(fake::internal::Fold(entry->path));
-  return true;
-}
-
-bool CopyFileOver(const char* source, const char* target) {
-  if (fake::internal::InjectedFailure()) return false;
+// Why a copy fails, with the code CopyFileA leaves.
+platform::Status CopyStatus(const char* source, const char* target) {
   std::string from;
   std::string to;
-  if (source == nullptr || target == nullptr ||
-      !fake::FullPath(source, &from) || !fake::FullPath(target, &to)) {
-    return false;
+  if (source == nullptr || target == nullptr || !FullPath(source, &from) ||
+      !FullPath(target, &to)) {
+    return kPathNotFound;
   }
-  const Entry* original = fake::FileAt(from);
-  if (original == nullptr || fake::IsRoot(to)) return false;
-  if (fake::internal::Fold(from) == fake::internal::Fold(to)) return false;
-  if (!fake::FolderExists(fake::Parent(to))) return false;
+  const Entry* original = FileAt(from);
+  if (original == nullptr) {
+    return FolderExists(Parent(from)) ? kFileNotFound : kPathNotFound;
+  }
+  if (IsRoot(to)) return kAccessDenied;
+  if (internal::Fold(from) == internal::Fold(to)) return kAccessDenied;
+  if (!FolderExists(Parent(to))) return kPathNotFound;
   Entry copy = *original;  // Windows copies the attributes too
-  if (const Entry* existing = fake::Lookup(to)) {
-    if (existing->folder) return false;
-    if ((existing->attributes & kFileAttributeReadOnly) != 0) return false;
+  if (const Entry* existing = Lookup(to)) {
+    if (existing->folder) return kAccessDenied;
+    if ((existing->attributes & platform::kFileAttributeReadOnly) != 0) {
+      return kAccessDenied;
+    }
     copy.path = existing->path;  // an overwritten file keeps its spelling
   } else {
     copy.path = to;
   }
-  fake::Fs().entries[fake::internal::Fold(to)] = copy;
-  return true;
+  Fs().entries[internal::Fold(to)] = copy;
+  return platform::kSuccess;
+}
+
+}  // namespace
+}  // namespace memory
+
+namespace platform {
+
+using memory::Entry;
+using memory::Event;
+using memory::Operation;
+
+unsigned long SystemDirectory(char* buffer, unsigned long capacity) {
+  Event event = memory::FileEvent(Operation::kSystemDirectory, nullptr);
+  if (memory::internal::InjectedFailure()) {
+    (void)memory::Journaled(event, memory::kAccessDenied);
+    return 0;
+  }
+  const std::string& system = memory::Fs().system;
+  if (buffer == nullptr || system.size() + 1 > capacity) {
+    (void)memory::Journaled(event, memory::internal::kInvalidParameter);
+    return 0;
+  }
+  system.copy(buffer, system.size());
+  buffer[system.size()] = 0;
+  event.path = system;
+  (void)memory::Journaled(event, kSuccess);
+  return static_cast<unsigned long>(system.size());
+}
+
+bool MakeFolder(const char* path) {
+  Event event = memory::FileEvent(Operation::kMakeFolder, path);
+  if (memory::internal::InjectedFailure()) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  std::string full;
+  if (path == nullptr || !memory::FullPath(path, &full)) {
+    return memory::Journaled(event, memory::kPathNotFound);
+  }
+  if (memory::IsRoot(full) || memory::Lookup(full) != nullptr) {
+    return memory::Journaled(event, memory::internal::kAlreadyExists);
+  }
+  if (!memory::FolderExists(memory::Parent(full))) {
+    return memory::Journaled(event, memory::kPathNotFound);
+  }
+  memory::AddFolders(full);
+  return memory::Journaled(event, kSuccess);
+}
+
+unsigned long FileAttributes(const char* path) {
+  Event event = memory::FileEvent(Operation::kFileAttributes, path);
+  if (memory::internal::InjectedFailure()) {
+    (void)memory::Journaled(event, memory::kAccessDenied);
+    return kInvalidFileAttributes;
+  }
+  const unsigned long attributes =
+      path == nullptr ? kInvalidFileAttributes : memory::FileAttributesOf(path);
+  event.number = attributes;
+  (void)memory::Journaled(event, attributes == kInvalidFileAttributes
+                                     ? memory::kFileNotFound
+                                     : kSuccess);
+  return attributes;
+}
+
+bool SetFileAttrs(const char* path, unsigned long attributes) {
+  Event event = memory::FileEvent(Operation::kSetFileAttributes, path);
+  event.number = attributes;
+  if (memory::internal::InjectedFailure()) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  std::string full;
+  if (path == nullptr || !memory::FullPath(path, &full)) {
+    return memory::Journaled(event, memory::kPathNotFound);
+  }
+  Entry* entry = memory::Lookup(full);
+  if (entry == nullptr) return memory::Journaled(event, memory::kFileNotFound);
+  // Directory and normal are not settable bits; a file with none reads back
+  // as normal.
+  unsigned long kept = attributes & ~(memory::kDirectory | memory::kNormal);
+  if (entry->folder) {
+    kept |= memory::kDirectory;
+  } else if (kept == 0) {
+    kept = memory::kNormal;
+  }
+  entry->attributes = kept;
+  return memory::Journaled(event, kSuccess);
+}
+
+bool RemoveFile(const char* path) {
+  Event event = memory::FileEvent(Operation::kRemoveFile, path);
+  if (memory::internal::InjectedFailure()) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  const Entry* entry = path == nullptr ? nullptr : memory::FileAt(path);
+  if (entry == nullptr) return memory::Journaled(event, memory::kFileNotFound);
+  if ((entry->attributes & kFileAttributeReadOnly) != 0) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  memory::Fs().entries.erase(memory::internal::Fold(entry->path));
+  return memory::Journaled(event, kSuccess);
+}
+
+bool CopyFileOver(const char* source, const char* target) {
+  Event event = memory::FileEvent(Operation::kCopyFile, source);
+  if (target != nullptr) event.target = target;
+  if (memory::internal::InjectedFailure()) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  return memory::Journaled(event, memory::CopyStatus(source, target));
 }
 
 }  // namespace platform

@@ -1,0 +1,124 @@
+// How the in-memory registry keeps text: the bytes a program passes (an
+// ANSI registry, as on Windows 9x), or UTF-16 converted at every call
+// through the ANSI code page (as on Windows NT).
+#include "platform/memory_internal.h"
+
+namespace memory {
+
+namespace {
+
+struct TextState {
+  TextStorage storage = TextStorage::kAnsi;
+  const CodePage* code_page = nullptr;
+};
+
+TextState& Text() {
+  static TextState state;
+  return state;
+}
+
+bool Utf16() { return Text().storage == TextStorage::kUtf16; }
+
+std::u16string Widen(const std::string& bytes) {
+  std::u16string units;
+  units.reserve(bytes.size());
+  for (unsigned char c : bytes) units += static_cast<char16_t>(c);
+  return units;
+}
+
+std::string Narrow(const std::u16string& units) {
+  std::string bytes;
+  bytes.reserve(units.size());
+  for (char16_t u : units) bytes += u < 0x100 ? static_cast<char>(u) : '?';
+  return bytes;
+}
+
+std::string LittleEndian(const std::u16string& units) {
+  std::string bytes;
+  bytes.reserve(2 * units.size());
+  for (char16_t u : units) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+// An odd last byte is no character, as RtlUnicodeToMultiByteN sees it.
+std::u16string FromLittleEndian(const std::string& bytes) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1])
+                                       << 8);
+  }
+  return units;
+}
+
+}  // namespace
+
+void UseTextStorage(TextStorage storage, const CodePage* code_page) {
+  internal::ResetRegistry();
+  Text().storage = storage;
+  Text().code_page = code_page;
+}
+
+TextStorage CurrentTextStorage() { return Text().storage; }
+
+namespace internal {
+
+void ResetText() { Text() = TextState(); }
+
+std::u16string FromProgram(const std::string& text) {
+  if (Utf16() && Text().code_page != nullptr) {
+    return Text().code_page->ToUtf16(text);
+  }
+  return Widen(text);
+}
+
+std::string ToProgram(const std::u16string& units) {
+  if (Utf16() && Text().code_page != nullptr) {
+    return Text().code_page->ToAnsi(units);
+  }
+  return Narrow(units);
+}
+
+std::u16string FoldName(const std::u16string& units) {
+  std::u16string folded = units;
+  if (Utf16()) {
+    // NT compares names in upper case, and sorts subkeys that way too.
+    for (char16_t& u : folded) {
+      if (Text().code_page != nullptr) {
+        u = Text().code_page->Upcase(u);
+      } else if (u >= u'a' && u <= u'z') {
+        u = static_cast<char16_t>(u - 0x20);
+      }
+    }
+  } else {
+    for (char16_t& u : folded) {
+      if (u >= u'A' && u <= u'Z') u = static_cast<char16_t>(u + 0x20);
+    }
+  }
+  return folded;
+}
+
+bool IsStringType(unsigned long type) {
+  return type == 1 || type == 2 || type == 7;  // SZ, EXPAND_SZ, MULTI_SZ
+}
+
+bool ConvertsOnRead(unsigned long type) {
+  return Utf16() && IsStringType(type);
+}
+
+std::string StoredData(unsigned long type, const std::string& given) {
+  if (!ConvertsOnRead(type)) return given;
+  return LittleEndian(FromProgram(given));
+}
+
+std::string ProgramData(unsigned long type, const std::string& stored) {
+  if (!ConvertsOnRead(type)) return stored;
+  return ToProgram(FromLittleEndian(stored));
+}
+
+}  // namespace internal
+}  // namespace memory
