@@ -108,8 +108,10 @@ std::u16string ComparedName(const std::u16string& name);
 // convert them.
 std::string ProgramName(const std::u16string& stored);
 std::u16string StoredName(const std::string& program);
-// The bytes RegQueryValueExA gives for a stored value, whole.
+// The bytes RegQueryValueExA gives for a stored value, whole, and the bytes
+// stored for what RegSetValueExA is given.
 std::string ProgramData(const StoredValue& value);
+std::string StoredData(unsigned long type, const std::string& program);
 void StoreKey(Root root, const std::u16string& path);  // with missing parents
 void StoreValue(Root root, const std::u16string& path,
                 const StoredValue& value);  // creates the key when missing

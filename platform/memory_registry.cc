@@ -419,6 +419,10 @@ std::string ProgramData(const StoredValue& value) {
   return internal::ProgramData(value.type, value.data);
 }
 
+std::string StoredData(unsigned long type, const std::string& program) {
+  return internal::StoredData(type, program);
+}
+
 void StoreKey(Root root, const std::u16string& path) {
   (void)Make(root, Names(path), false);
 }

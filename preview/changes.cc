@@ -1,0 +1,133 @@
+#include "preview/changes.h"
+
+#include <algorithm>
+#include <map>
+
+namespace preview {
+
+namespace {
+
+// Sorted as regedit lists keys: by name, each parent before its subkeys.
+std::map<KeyId, const memory::StoredKey*> ById(const Image& image) {
+  std::map<KeyId, const memory::StoredKey*> keys;
+  for (const memory::StoredKey& key : image) keys[IdOf(key.root, key.path)] = &key;
+  return keys;
+}
+
+const memory::StoredValue* FindValue(const memory::StoredKey& key,
+                                     const std::u16string& name) {
+  const std::u16string compared = memory::ComparedName(name);
+  for (const memory::StoredValue& value : key.values) {
+    if (memory::ComparedName(value.name) == compared) return &value;
+  }
+  return nullptr;
+}
+
+bool Below(const KeyId& key, const KeyId& top) {
+  return key.root == top.root && key.compared.size() > top.compared.size() &&
+         key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
+         key.compared[top.compared.size()] == u'\\';
+}
+
+regfile::KeyName FileKey(Root root, const std::u16string& path) {
+  return regfile::KeyName{root, Regedit4Name(path)};
+}
+
+}  // namespace
+
+std::vector<Change> Diff(const Image& before, const Image& after) {
+  const auto old_keys = ById(before);
+  const auto new_keys = ById(after);
+  std::vector<Change> changes;
+  for (const auto& [id, key] : new_keys) {
+    auto old = old_keys.find(id);
+    if (old == old_keys.end()) {
+      changes.push_back({Change::Op::kCreateKey, key->root, key->path, {}});
+      for (const memory::StoredValue& value : key->values) {
+        changes.push_back({Change::Op::kSetValue, key->root, key->path, value});
+      }
+      continue;
+    }
+    for (const memory::StoredValue& value : old->second->values) {
+      if (FindValue(*key, value.name) == nullptr) {
+        changes.push_back({Change::Op::kDeleteValue, key->root, key->path,
+                           memory::StoredValue{value.name, 0, {}}});
+      }
+    }
+    for (const memory::StoredValue& value : key->values) {
+      const memory::StoredValue* was = FindValue(*old->second, value.name);
+      if (was == nullptr || was->type != value.type || was->data != value.data) {
+        changes.push_back({Change::Op::kSetValue, key->root, key->path, value});
+      }
+    }
+  }
+  // Removed keys: only the topmost of each removed subtree.
+  std::vector<Change> removed;
+  const KeyId* last_top = nullptr;
+  for (const auto& [id, key] : old_keys) {
+    if (new_keys.count(id) != 0) continue;
+    if (last_top != nullptr && Below(id, *last_top)) continue;
+    last_top = &id;
+    removed.push_back({Change::Op::kDeleteKey, key->root, key->path, {}});
+  }
+  changes.insert(changes.end(), removed.begin(), removed.end());
+  return changes;
+}
+
+Image KeysToShow(const Image& before, const Image& after,
+                 const std::set<KeyId>& keys) {
+  const auto old_keys = ById(before);
+  Image shown;
+  for (const auto& [id, key] : ById(after)) {
+    if (keys.count(id) != 0 || old_keys.count(id) == 0) shown.push_back(*key);
+  }
+  return shown;
+}
+
+std::vector<regfile::Item> StateItems(const Image& image) {
+  std::vector<regfile::Item> items;
+  for (const memory::StoredKey& key : image) {
+    regfile::Item item;
+    item.kind = regfile::Item::Kind::kKey;
+    item.key = FileKey(key.root, key.path);
+    items.push_back(item);
+    for (const memory::StoredValue& value : key.values) {
+      regfile::Item v;
+      v.kind = regfile::Item::Kind::kValue;
+      v.key = item.key;
+      v.name = Regedit4Name(value.name);
+      v.data = Regedit4Data(value);
+      items.push_back(v);
+    }
+  }
+  return items;
+}
+
+std::vector<regfile::Item> ChangeItems(const std::vector<Change>& changes) {
+  std::vector<regfile::Item> items;
+  for (const Change& change : changes) {
+    regfile::Item item;
+    item.key = FileKey(change.root, change.path);
+    switch (change.op) {
+      case Change::Op::kCreateKey:
+        item.kind = regfile::Item::Kind::kKey;
+        break;
+      case Change::Op::kDeleteKey:
+        item.kind = regfile::Item::Kind::kDeleteKey;
+        break;
+      case Change::Op::kSetValue:
+        item.kind = regfile::Item::Kind::kValue;
+        item.name = Regedit4Name(change.value.name);
+        item.data = Regedit4Data(change.value);
+        break;
+      case Change::Op::kDeleteValue:
+        item.kind = regfile::Item::Kind::kDeleteValue;
+        item.name = Regedit4Name(change.value.name);
+        break;
+    }
+    items.push_back(item);
+  }
+  return items;
+}
+
+}  // namespace preview

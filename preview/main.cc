@@ -1,0 +1,60 @@
+// launcher-preview: what the launcher will do on a machine, from that
+// machine's registry exports, by running the launcher's own code over the
+// in-memory platform.
+//
+//   launcher-preview plan --windows NAME [options] [REGFILE...]
+//   launcher-preview table [--format text|markdown|csv]
+//
+// Exit code 0, or 2 with one message on stderr for bad input of any kind;
+// nothing is written then.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "preview/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Shows what the launcher will do on a machine, from its registry exports."};
+  app.name("launcher-preview");
+  app.require_subcommand(1);
+
+  preview::PlanOptions plan_options;
+  CLI::App* plan = app.add_subcommand(
+      "plan", "Runs the launcher in memory over the registry the files describe and "
+              "prints the plan.");
+  preview::AddPlanOptions(plan, &plan_options);
+  plan->add_option("regfiles", plan_options.reg_files,
+                   "Registry exports (regedit /e), merged in order; none: no key of the "
+                   "launcher exists");
+
+  std::string table_format = "text";
+  CLI::App* table = app.add_subcommand(
+      "table", "Prints the 44 options with their settings actions and response file per "
+               "family.");
+  table->add_option("--format", table_format, "text, markdown or csv")
+      ->check(CLI::IsMember({"text", "markdown", "csv"}));
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::CallForAllHelp&) {
+    std::cout << app.help("", CLI::AppFormatMode::All);
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    // A subcommand's own --help comes here too.
+    if (error.get_exit_code() == 0) {
+      std::cout << (plan->parsed() ? plan->help() : table->parsed() ? table->help()
+                                                                      : app.help());
+      return 0;
+    }
+    std::cerr << "launcher-preview: " << error.what() << "\n";
+    return 2;
+  }
+
+  if (*table) return preview::RunTable(table_format);
+  return preview::RunPlan(plan_options);
+}

@@ -1,0 +1,287 @@
+#include "preview/plan.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "adapter/write_block_size.h"
+#include "launcher/launcher.h"
+#include "launcher/options.h"
+#include "launcher/staging.h"
+#include "preview/windows_version.h"
+
+namespace preview {
+
+const char* const kMarkerKeyName = launcher::kMarkerKeyPath;
+
+namespace {
+
+namespace fs = std::filesystem;
+using memory::Event;
+using memory::Operation;
+using platform::Phase;
+
+std::string Fold(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() &&
+         text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The folder the launcher lies in: that of the program path the command
+// line starts with, or the current folder for a bare program name.
+std::string ProgramFolder(const std::string& line, const std::string& current) {
+  std::string program;
+  if (!line.empty() && line[0] == '"') {
+    const size_t close = line.find('"', 1);
+    program = line.substr(1, close == std::string::npos ? std::string::npos
+                                                        : close - 1);
+  } else {
+    size_t end = 0;
+    while (end < line.size() && static_cast<unsigned char>(line[end]) > 0x20) ++end;
+    program = line.substr(0, end);
+  }
+  const size_t slash = program.rfind('\\');
+  if (slash == std::string::npos) return current;
+  if (slash == 2 && program[1] == ':') return program.substr(0, 3);
+  return program.substr(0, slash);
+}
+
+// Every name the launcher may copy out of the package.
+std::vector<std::string> PackageNames() {
+  std::vector<std::string> names;
+  for (const launcher::PackageFile& file : launcher::kPackageFiles) {
+    names.push_back(file.source_name);
+  }
+  for (int r = static_cast<int>(launcher::Response::kSI1);
+       r <= static_cast<int>(launcher::Response::kUninstall); ++r) {
+    for (bool full : {true, false}) {
+      const char* name =
+          launcher::ResponseFile(static_cast<launcher::Response>(r), full);
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(name);
+      }
+    }
+  }
+  return names;
+}
+
+// The host files of a package folder, by folded name; "data3.cab\..." for
+// the files of its data3.cab folder.
+std::map<std::string, std::string> HostPackage(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(error)) {
+      files[Fold(name)] = entry.path().string();
+    } else if (entry.is_directory(error) && Fold(name) == "data3.cab") {
+      for (const auto& inner : fs::directory_iterator(entry.path(), error)) {
+        if (inner.is_regular_file(error)) {
+          files["data3.cab\\" + Fold(inner.path().filename().string())] =
+              inner.path().string();
+        }
+      }
+    }
+  }
+  return files;
+}
+
+void PlacePackage(const Machine& machine, Plan* plan) {
+  const std::map<std::string, std::string> host =
+      machine.package_dir ? HostPackage(*machine.package_dir)
+                          : std::map<std::string, std::string>();
+  for (const std::string& name : PackageNames()) {
+    std::string contents = "package file " + name;
+    if (machine.package_dir) {
+      auto found = host.find(Fold(name));
+      if (found == host.end()) continue;
+      contents = found->second;
+    }
+    memory::PutFile(plan->package_folder + "\\" + name, contents);
+    plan->package_present.push_back(name);
+  }
+}
+
+bool InClassKey(const std::string& key) {
+  const std::string top = Fold(adapter::kAdapterClassKey) + "\\";
+  return Fold(key).compare(0, top.size(), top) == 0;
+}
+
+void ReadJournal(Plan* plan) {
+  const std::string response_names[2] = {
+      launcher::ResponseFile(plan->response, true) != nullptr
+          ? launcher::ResponseFile(plan->response, true)
+          : "",
+      launcher::ResponseFile(plan->response, false) != nullptr
+          ? launcher::ResponseFile(plan->response, false)
+          : ""};
+  bool polled = false;
+  bool slept = false;
+  for (const Event& event : plan->journal) {
+    switch (event.operation) {
+      case Operation::kSystemDirectory:
+        if (event.status == 0) {
+          plan->staging_folder = event.path + launcher::kStagingFolderName;
+        }
+        break;
+      case Operation::kCopyFile:
+        if (event.phase != Phase::kResponseFile) break;
+        for (int full = 0; full < 2; ++full) {
+          if (!response_names[full].empty() &&
+              EndsWith(event.path, "\\" + response_names[full])) {
+            plan->response_file = response_names[full];
+            if (launcher::ResponseFile(plan->response, true) !=
+                launcher::ResponseFile(plan->response, false)) {
+              plan->full_install = full == 0;
+            }
+          }
+        }
+        plan->response_staged = event.status == 0;
+        break;
+      case Operation::kStartProgram:
+        plan->setup_command = event.target;
+        plan->setup_started = event.status == 0;
+        break;
+      case Operation::kOpenKey:
+        if (event.phase == Phase::kWait && !polled) {
+          polled = true;
+          plan->waits = event.status == 0;
+        }
+        break;
+      case Operation::kSetValue:
+        if (event.phase == Phase::kWait && !slept && event.status == 0 &&
+            event.name == "writeBlockSize" && InClassKey(event.key)) {
+          plan->adapters_tuned.push_back(
+              event.key.substr(std::string(adapter::kAdapterClassKey).size() + 1));
+        }
+        break;
+      case Operation::kSleep:
+        slept = true;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void ReadStaging(Plan* plan) {
+  if (plan->staging_folder.empty()) return;
+  std::map<std::string, std::string> sources;  // folded staged path -> source
+  for (const Event& event : plan->journal) {
+    if (event.operation == Operation::kCopyFile && event.status == 0) {
+      std::string source = event.path;
+      if (Fold(source).compare(0, plan->package_folder.size() + 1,
+                               Fold(plan->package_folder) + "\\") == 0) {
+        source = source.substr(plan->package_folder.size() + 1);
+      }
+      sources[Fold(event.target)] = source;
+    }
+  }
+  std::vector<std::string> names = memory::FilesIn(plan->staging_folder);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return Fold(a) < Fold(b);
+  });
+  for (const std::string& name : names) {
+    auto found = sources.find(Fold(plan->staging_folder + "\\" + name));
+    plan->staged.push_back({name, found != sources.end() ? found->second : ""});
+  }
+  for (const launcher::PackageFile& file : launcher::kPackageFiles) {
+    if (!memory::HasFile(plan->staging_folder + file.staged_name)) {
+      plan->missing.push_back(file.source_name);
+    }
+  }
+}
+
+}  // namespace
+
+Plan MakePlan(const Machine& machine, const CodePage& code_page) {
+  Plan plan;
+  plan.version_word = machine.version_word;
+  plan.command_line = machine.command_line;
+  plan.family = launcher::ClassifyFamily(machine.version_word);
+  plan.system_dir = machine.system_dir.empty()
+                        ? DefaultSystemDirectory(machine.version_word)
+                        : machine.system_dir;
+  plan.all_present = !machine.package_dir.has_value();
+
+  memory::Reset();
+  // Windows NT keeps the registry's text in UTF-16, 9x as the bytes given.
+  memory::UseTextStorage(plan.family == launcher::Family::kWindows9x
+                             ? memory::TextStorage::kAnsi
+                             : memory::TextStorage::kUtf16,
+                         &code_page);
+  for (const auto& range : code_page.LeadByteRanges()) {
+    memory::SetLeadByteRange(range.first, range.second);
+  }
+  memory::SetVersion(machine.version_word);
+  memory::SetSystemDirectory(plan.system_dir);
+  memory::SetCurrentDirectory(machine.current_dir);
+  memory::SetCommandLine(machine.command_line);
+  plan.package_folder = ProgramFolder(machine.command_line, machine.current_dir);
+  PlacePackage(machine, &plan);
+
+  StoreStandardKeys();
+  plan.listed = LoadSources(machine.sources, code_page);
+  plan.before = memory::SavedRegistry();
+
+  // The setup removes the marker key when it ends, and does nothing else
+  // the launcher would see; it ends before the launcher's first pause is
+  // over.
+  memory::SetSleepHook([](unsigned long) {
+    memory::RemoveKey(platform::Root::kLocalMachine, launcher::kMarkerKeyPath);
+  });
+
+  // As the entry point does: the tail from the whole command line.
+  const char* tail = platform::CommandLineTail(platform::FullCommandLine());
+  plan.tail = tail;
+  plan.option = launcher::ResolveOption(tail);
+  (void)launcher::LauncherMain(tail);
+
+  plan.after = memory::SavedRegistry();
+  plan.journal = memory::Journal();
+  plan.changes = Diff(plan.before, plan.after);
+  if (plan.family != launcher::Family::kOther) {
+    const launcher::OptionRow& row = launcher::Option(plan.option);
+    plan.response = plan.family == launcher::Family::kWindows9x ? row.windows_9x
+                    : plan.family == launcher::Family::kWindows2000
+                        ? row.windows_2000
+                        : row.windows_xp;
+  }
+  ReadJournal(&plan);
+  ReadStaging(&plan);
+  return plan;
+}
+
+const char* FamilyName(launcher::Family family) {
+  switch (family) {
+    case launcher::Family::kWindows9x: return "9x";
+    case launcher::Family::kWindows2000: return "2000";
+    case launcher::Family::kWindowsXP: return "xp";
+    case launcher::Family::kOther: return "other";
+  }
+  return "other";
+}
+
+const char* ResponseName(launcher::Response response) {
+  switch (response) {
+    case launcher::Response::kPlain: return "plain";
+    case launcher::Response::kSI1: return "SI1";
+    case launcher::Response::kSI2: return "SI2";
+    case launcher::Response::kSI3: return "SI3";
+    case launcher::Response::kSI1XP: return "SI1XP";
+    case launcher::Response::kSI3XP: return "SI3XP";
+    case launcher::Response::kSI4XP: return "SI4XP";
+    case launcher::Response::kSI5XP: return "SI5XP";
+    case launcher::Response::kUpdate: return "UPD";
+    case launcher::Response::kUninstall: return "UNI";
+  }
+  return "plain";
+}
+
+}  // namespace preview

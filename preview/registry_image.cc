@@ -1,0 +1,190 @@
+#include "preview/registry_image.h"
+
+namespace preview {
+
+namespace {
+
+using memory::TextStorage;
+using regfile::Encoding;
+
+constexpr unsigned long kRegSz = 1;
+constexpr unsigned long kRegDword = 4;
+
+bool Utf16Storage() {
+  return memory::CurrentTextStorage() == TextStorage::kUtf16;
+}
+
+bool IsStringType(unsigned long type) {
+  return type == 1 || type == 2 || type == 7;
+}
+
+std::string Narrow(const std::u16string& units) {
+  std::string bytes;
+  bytes.reserve(units.size());
+  for (char16_t u : units) bytes += u < 0x100 ? static_cast<char>(u) : '?';
+  return bytes;
+}
+
+std::u16string Widen(const std::string& bytes) {
+  std::u16string units;
+  units.reserve(bytes.size());
+  for (unsigned char c : bytes) units += static_cast<char16_t>(c);
+  return units;
+}
+
+std::string LittleEndian(const std::u16string& units) {
+  std::string bytes;
+  bytes.reserve(2 * units.size());
+  for (char16_t u : units) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+std::u16string FromLittleEndian(const std::string& bytes) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return units;
+}
+
+// A name or text of a file in the registry's storage form.
+std::u16string ToStorage(const regfile::Units& units, Encoding encoding,
+                         const CodePage& code_page) {
+  if (Utf16Storage()) {
+    return encoding == Encoding::kUtf16 ? units : code_page.ToUtf16(Narrow(units));
+  }
+  return encoding == Encoding::kUtf16 ? Widen(code_page.ToAnsi(units)) : units;
+}
+
+std::string StoredText(const std::u16string& text) {
+  return Utf16Storage() ? LittleEndian(text) : Narrow(text);
+}
+
+// What importing the file's data leaves stored. A .reg file records stored
+// data, so hex is taken byte for byte; only text that changes encoding is
+// converted, as regedit converts REGEDIT4 text on NT: the ANSI bytes, ended
+// with a zero when they lack one, into UTF-16.
+std::string ToStorageData(const regfile::Data& data, Encoding encoding,
+                          const CodePage& code_page) {
+  switch (data.form) {
+    case regfile::Data::Form::kString:
+      return StoredText(ToStorage(data.text, encoding, code_page) + u'\0');
+    case regfile::Data::Form::kDword:
+      return data.bytes;
+    case regfile::Data::Form::kHex:
+      break;
+  }
+  if (!IsStringType(data.type)) return data.bytes;
+  if (Utf16Storage() && encoding == Encoding::kBytes) {
+    std::string bytes = data.bytes;
+    if (!bytes.empty() && bytes.back() != 0) bytes += '\0';
+    return LittleEndian(code_page.ToUtf16(bytes));
+  }
+  if (!Utf16Storage() && encoding == Encoding::kUtf16) {
+    return code_page.ToAnsi(FromLittleEndian(data.bytes));
+  }
+  return data.bytes;
+}
+
+std::u16string StoragePath(const regfile::KeyName& key, Encoding encoding,
+                           const CodePage& code_page) {
+  return ToStorage(key.path, encoding, code_page);
+}
+
+}  // namespace
+
+KeyId IdOf(Root root, const std::u16string& stored_path) {
+  return KeyId{root, memory::ComparedName(stored_path)};
+}
+
+void StoreStandardKeys() {
+  memory::PutKey(Root::kLocalMachine, "SOFTWARE");
+  memory::PutKey(Root::kLocalMachine, "SYSTEM");
+  memory::PutKey(Root::kCurrentUser, "Software");
+}
+
+std::set<KeyId> LoadSources(const std::vector<Source>& sources,
+                            const CodePage& code_page) {
+  std::set<KeyId> listed;
+  for (const Source& source : sources) {
+    const Encoding encoding = source.file.encoding;
+    for (const regfile::Item& item : source.file.items) {
+      const std::u16string path = StoragePath(item.key, encoding, code_page);
+      const std::u16string name = ToStorage(item.name, encoding, code_page);
+      switch (item.kind) {
+        case regfile::Item::Kind::kKey:
+          memory::StoreKey(item.key.root, path);
+          listed.insert(IdOf(item.key.root, path));
+          break;
+        case regfile::Item::Kind::kDeleteKey: {
+          memory::EraseKey(item.key.root, path);
+          const KeyId top = IdOf(item.key.root, path);
+          for (auto it = listed.begin(); it != listed.end();) {
+            const bool below =
+                it->root == top.root &&
+                it->compared.compare(0, top.compared.size(), top.compared) == 0 &&
+                (it->compared.size() == top.compared.size() ||
+                 it->compared[top.compared.size()] == u'\\');
+            it = below ? listed.erase(it) : std::next(it);
+          }
+          break;
+        }
+        case regfile::Item::Kind::kValue:
+          memory::StoreValue(item.key.root, path,
+                             memory::StoredValue{
+                                 name, item.data.type,
+                                 ToStorageData(item.data, encoding, code_page)});
+          break;
+        case regfile::Item::Kind::kDeleteValue:
+          memory::EraseValue(item.key.root, path, name);
+          break;
+      }
+    }
+  }
+  return listed;
+}
+
+std::string FullKeyName(Root root, const std::u16string& stored_path) {
+  std::string name = regfile::RootName(root);
+  if (!stored_path.empty()) name += "\\" + memory::ProgramName(stored_path);
+  return name;
+}
+
+regfile::Units Regedit4Name(const std::u16string& stored) {
+  return Widen(memory::ProgramName(stored));
+}
+
+regfile::Data Regedit4Data(const memory::StoredValue& value) {
+  regfile::Data data;
+  data.type = value.type;
+  const std::string program = memory::ProgramData(value);
+  if (value.type == kRegDword && value.data.size() == 4) {
+    data.form = regfile::Data::Form::kDword;
+    data.bytes = value.data;
+    return data;
+  }
+  if (value.type == kRegSz && !program.empty() && program.back() == 0 &&
+      program.find('\0') == program.size() - 1 &&
+      program.find_first_of("\r\n") == std::string::npos) {
+    // Only text that comes back the same from the file is written as text.
+    const std::string text = program.substr(0, program.size() - 1);
+    const bool exact =
+        !Utf16Storage() ||
+        (value.data.size() % 2 == 0 &&
+         StoredText(memory::StoredName(text) + u'\0') == value.data);
+    if (exact) {
+      data.form = regfile::Data::Form::kString;
+      data.text = Widen(text);
+      return data;
+    }
+  }
+  data.form = regfile::Data::Form::kHex;
+  data.bytes = program;
+  return data;
+}
+
+}  // namespace preview
