@@ -44,10 +44,12 @@ target_compile_options(preview_lib PUBLIC -fexceptions -frtti)
 target_link_libraries(preview_lib PUBLIC core CLI11::CLI11
                       nlohmann_json::nlohmann_json)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/preview/main.cc)
-  add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)
-  target_link_libraries(launcher-preview PRIVATE preview_lib)
-endif()
+add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)
+target_link_libraries(launcher-preview PRIVATE preview_lib)
+# The command line itself: exit codes, one-line messages, help.
+add_test(NAME preview_command_line
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/preview/command_line_test.sh
+                 $<TARGET_FILE:launcher-preview>)
 
 file(GLOB PREVIEW_TEST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/preview/*.cc)
@@ -55,6 +57,8 @@ if(PREVIEW_TEST_SOURCES)
   add_executable(preview_tests ${PREVIEW_TEST_SOURCES})
   target_link_libraries(preview_tests PRIVATE preview_lib GTest::gtest
                         GTest::gtest_main)
+  target_compile_definitions(preview_tests PRIVATE
+                             LAUNCHER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(preview_tests)
 endif()
 

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
       "plan", "Runs the launcher in memory over the registry the files describe and "
               "prints the plan.");
   preview::AddPlanOptions(plan, &plan_options);
-  plan->add_option("regfiles", plan_options.reg_files,
+  plan->add_option("REGFILE", plan_options.reg_files,
                    "Registry exports (regedit /e), merged in order; none: no key of the "
                    "launcher exists");
 

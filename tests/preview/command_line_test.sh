@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The preview's command line as a user meets it: exit code 2 and exactly one
+# line on stderr for every kind of bad input, with nothing on stdout and no
+# file written; 0 for help and for good input.
+#   command_line_test.sh <launcher-preview>
+set -uo pipefail
+preview=${1:?usage: command_line_test.sh <launcher-preview>}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\VERDO Installer\\Setting]\r\n"InstallOption"="Install Driver Only"\r\n' > "$work/good.reg"
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"Name"="unclosed\r\n' > "$work/unclosed.reg"
+printf 'not a registry file\n' > "$work/text.reg"
+
+# <label> <expected exit code> <text stderr must contain> <arguments...>
+expect() {
+  local label=$1 code=$2 message=$3; shift 3
+  rm -f "$work/after.reg" "$work/changes.reg"
+  "$preview" "$@" > "$work/out" 2> "$work/err"
+  local status=$?
+  local lines
+  lines=$(wc -l < "$work/err")
+  local problem=""
+  [ "$status" = "$code" ] || problem="exit code $status, expected $code"
+  if [ "$code" = 2 ]; then
+    [ "$lines" = 1 ] || problem="$problem; $lines lines on stderr"
+    [ -s "$work/out" ] && problem="$problem; output on stdout"
+    [ -e "$work/after.reg" ] || [ -e "$work/changes.reg" ] && problem="$problem; a file was written"
+  fi
+  grep -qF -- "$message" "$work/err" "$work/out" || problem="$problem; no \"$message\""
+  if [ -n "$problem" ]; then
+    echo "not ok - $label: $problem"; sed 's/^/    /' "$work/err"
+    failures=$((failures + 1))
+  else
+    echo "ok - $label"
+  fi
+}
+
+out=(--after "$work/after.reg" --changes "$work/changes.reg")
+expect "no subcommand" 2 "subcommand"
+expect "no --windows" 2 "--windows" plan "$work/good.reg"
+expect "unknown --windows" 2 'unknown Windows version "vista2"' plan --windows vista2 "${out[@]}" "$work/good.reg"
+expect "unknown option" 2 "--frobnicate" plan --windows xp --frobnicate
+expect "--tail with --command-line" 2 "excludes" plan --windows xp --tail x --command-line y
+expect "missing file" 2 "$work/none.reg: cannot read" plan --windows xp "${out[@]}" "$work/good.reg" "$work/none.reg"
+expect "unclosed string" 2 "$work/unclosed.reg:4: " plan --windows 2000 "${out[@]}" "$work/unclosed.reg"
+expect "not a .reg file" 2 "$work/text.reg:1: " plan --windows 98 "${out[@]}" "$work/text.reg"
+expect "missing package folder" 2 "$work/nothing: not a folder" plan --windows xp --package "$work/nothing"
+expect "bad table format" 2 "--format" table --format html
+expect "help" 0 "--windows" plan --help
+expect "good input" 0 "Install type: driver only" plan --windows xp --tail "/S /UNINSTALL" "${out[@]}" "$work/good.reg"
+[ -s "$work/after.reg" ] && [ -s "$work/changes.reg" ] || { echo "not ok - good input wrote no files"; failures=$((failures + 1)); }
+
+[ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }
