@@ -199,3 +199,172 @@ TEST(MemoryFiles, BehaveLikeWindows) {
 }
 
 }  // namespace
+
+namespace {
+
+// A small code page for the tests: bytes are Latin-1, except that 0x81 leads
+// a double-byte character, 0x81 0x40 being U+4E00; what it lacks is "?".
+class TestCodePage : public memory::CodePage {
+ public:
+  std::u16string ToUtf16(const std::string& ansi) const override {
+    std::u16string text;
+    for (size_t i = 0; i < ansi.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(ansi[i]);
+      if (c == 0x81) {
+        text += (i + 1 < ansi.size() && ansi[i + 1] == 0x40) ? u'\u4E00' : u'?';
+        ++i;
+      } else {
+        text += static_cast<char16_t>(c);
+      }
+    }
+    return text;
+  }
+  std::string ToAnsi(const std::u16string& text) const override {
+    std::string ansi;
+    for (char16_t u : text) {
+      if (u == u'\u4E00') {
+        ansi += "\x81\x40";
+      } else {
+        ansi += u < 0x100 && u != 0x81 ? static_cast<char>(u) : '?';
+      }
+    }
+    return ansi;
+  }
+  char16_t Upcase(char16_t u) const override {
+    if ((u >= u'a' && u <= u'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
+      return static_cast<char16_t>(u - 0x20);
+    }
+    return u;
+  }
+};
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t u : text) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+const TestCodePage kCodePage;
+
+// An NT registry keeps text in UTF-16 and converts at every "A" call: sizes
+// count the ANSI bytes, text without its terminator gets one when there is
+// room, an odd last byte is no character.
+TEST(MemoryRegistry, Utf16StorageConvertsAtEveryCall) {
+  const struct {
+    const char* label;
+    unsigned long type;
+    std::string stored;
+    unsigned long capacity;
+    Status status;
+    std::string read;  // the bytes the read gives, the terminator it adds too
+  } cases[] = {
+      {"latin text", 1, Utf16(u"\u00e9t\u00e9") + std::string(2, '\0'), 50, 0, "\xe9t\xe9" + std::string(1, '\0')},
+      {"no terminator", 1, Utf16(u"AB"), 50, 0, "AB" + std::string(1, '\0')},
+      {"no terminator, no room for one", 2, Utf16(u"AB"), 2, 0, "AB#"},
+      {"odd last byte", 1, Utf16(u"A") + "B", 50, 0, "A" + std::string(1, '\0')},
+      {"double-byte character", 1, Utf16(u"\u4E00") + std::string(2, '\0'), 50, 0,
+       "\x81\x40" + std::string(1, '\0')},
+      {"character the code page lacks", 7, Utf16(u"\u0100") + std::string(4, '\0'), 50, 0,
+       "?" + std::string(2, '\0')},
+      {"49 characters fit 50 bytes", 1, Utf16(std::u16string(49, u'x')) + std::string(2, '\0'), 50,
+       0, std::string(49, 'x') + std::string(1, '\0')},
+      {"50 characters do not", 1, Utf16(std::u16string(50, u'x')) + std::string(2, '\0'), 50,
+       memory::kMoreData, "#"},
+      {"30 characters fit although their UTF-16 does not", 1,
+       Utf16(std::u16string(30, u'y')) + std::string(2, '\0'), 50, 0,
+       std::string(30, 'y') + std::string(1, '\0')},
+      {"binary data is not converted", 3, Utf16(u"AB"), 50, 0, Utf16(u"AB")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    memory::Reset();
+    memory::UseTextStorage(memory::TextStorage::kUtf16, &kCodePage);
+    memory::StoreValue(kLM, u"K", memory::StoredValue{u"V", c.type, c.stored});
+    platform::ScopedKey key;
+    ASSERT_EQ(0, platform::OpenKey(kLM, "K", platform::kKeyRead, key.Receive()));
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    unsigned long size = c.capacity;
+    EXPECT_EQ(c.status, platform::QueryValue(key.get(), "V", buffer, &size));
+    EXPECT_EQ(c.read, std::string(buffer, c.read.size()));
+  }
+}
+
+TEST(MemoryRegistry, Utf16StorageWritesNamesAndTextInUtf16) {
+  memory::Reset();
+  memory::UseTextStorage(memory::TextStorage::kUtf16, &kCodePage);
+  memory::StoreValue(kLM, u"Soft\u00c9\\\u4E00", memory::StoredValue{u"N\u00c4me", 1, ""});
+  platform::ScopedKey key;
+  // Names are converted, then compared in upper case as NT does.
+  ASSERT_EQ(0, platform::OpenKey(kLM, "soft\xe9\\\x81\x40", platform::kKeyAllAccess,
+                                 key.Receive()));
+  ASSERT_EQ(0, platform::SetValue(key.get(), "n\xe4me", platform::kRegSz, "\xe9t\xe9", 4));
+  ASSERT_EQ(0, platform::SetValue(key.get(), "D", platform::kRegDword, "\x0c\0\0\0", 4));
+  const std::vector<memory::StoredKey> saved = memory::SavedRegistry();
+  ASSERT_EQ(2u, saved.size());
+  EXPECT_EQ(u"Soft\u00c9\\\u4E00", saved[1].path);
+  ASSERT_EQ(2u, saved[1].values.size());
+  EXPECT_EQ(u"N\u00c4me", saved[1].values[0].name);  // the first spelling stays
+  EXPECT_EQ(Utf16(u"\u00e9t\u00e9") + std::string(2, '\0'), saved[1].values[0].data);
+  EXPECT_EQ(std::string("\x0c\0\0\0", 4), saved[1].values[1].data);
+
+  // Subkeys come in NT's order, by upper-case name.
+  for (const char16_t* name : {u"b", u"_x", u"A", u"\u00e0"}) {
+    memory::StoreKey(kLM, std::u16string(u"Order\\") + name);
+  }
+  EXPECT_EQ((std::vector<std::string>{"A", "b", "_x", "\xe0"}),
+            memory::SubkeyNames(kLM, "Order"));
+}
+
+// Every operation is in the journal, under the phase entered last.
+TEST(MemoryJournal, RecordsOperationsAndTheirAnswers) {
+  memory::Reset();
+  memory::PutFile("C:\\Pkg\\setup.exe", "program");
+  platform::EnterPhase(platform::Phase::kStaging);
+  EXPECT_FALSE(platform::CopyFileOver("C:\\Pkg\\none.cab", "C:\\x.cab"));
+  EXPECT_TRUE(platform::CopyFileOver("C:\\Pkg\\setup.exe", "C:\\y.exe"));
+  platform::EnterPhase(platform::Phase::kSetupStart);
+  EXPECT_FALSE(platform::StartProgram("C:\\none.exe", "\"C:\\none.exe\" /s"));
+  EXPECT_TRUE(platform::StartProgram("C:\\y.exe", "\"C:\\y.exe\""));
+  platform::EnterPhase(platform::Phase::kWait);
+  platform::ScopedKey key;
+  ASSERT_EQ(0, platform::CreateKey(kLM, "A\\B", key.Receive()));
+  platform::SleepMs(2000);
+
+  using memory::Operation;
+  const struct {
+    Operation operation;
+    platform::Phase phase;
+    std::string detail;
+    Status status;
+  } expected[] = {
+      {Operation::kPhase, platform::Phase::kStaging, "", 0},
+      {Operation::kCopyFile, platform::Phase::kStaging, "C:\\Pkg\\none.cab", memory::kFileNotFound},
+      {Operation::kCopyFile, platform::Phase::kStaging, "C:\\Pkg\\setup.exe", 0},
+      {Operation::kPhase, platform::Phase::kSetupStart, "", 0},
+      {Operation::kStartProgram, platform::Phase::kSetupStart, "C:\\none.exe", memory::kFileNotFound},
+      {Operation::kStartProgram, platform::Phase::kSetupStart, "C:\\y.exe", 0},
+      {Operation::kPhase, platform::Phase::kWait, "", 0},
+      {Operation::kCreateKey, platform::Phase::kWait, "A\\B", 0},
+      {Operation::kKeyCreated, platform::Phase::kWait, "A", 0},
+      {Operation::kKeyCreated, platform::Phase::kWait, "A\\B", 0},
+      {Operation::kSleep, platform::Phase::kWait, "", 0},
+  };
+  const std::vector<memory::Event>& journal = memory::Journal();
+  ASSERT_EQ(sizeof expected / sizeof expected[0], journal.size());
+  for (size_t i = 0; i < journal.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(expected[i].operation, journal[i].operation);
+    EXPECT_EQ(expected[i].phase, journal[i].phase);
+    EXPECT_EQ(expected[i].detail, journal[i].key.empty() ? journal[i].path : journal[i].key);
+    EXPECT_EQ(expected[i].status, journal[i].status);
+  }
+  ASSERT_EQ(2u, memory::Starts().size());
+  EXPECT_FALSE(memory::Starts()[0].started);
+  EXPECT_TRUE(memory::Starts()[1].started);
+}
+
+}  // namespace
