@@ -51,6 +51,11 @@ add_test(NAME preview_command_line
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/preview/command_line_test.sh
                  $<TARGET_FILE:launcher-preview>)
 
+# Checks the preview against the real launcher's runs under Wine
+# (scripts/e2e.sh runs it on the runner's records).
+add_executable(preview_check ${CMAKE_SOURCE_DIR}/tests/e2e/preview_check.cc)
+target_link_libraries(preview_check PRIVATE preview_lib)
+
 file(GLOB PREVIEW_TEST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/preview/*.cc)
 if(PREVIEW_TEST_SOURCES)

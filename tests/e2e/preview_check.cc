@@ -1,0 +1,342 @@
+// The preview proven against the real launcher: for every case the
+// end-to-end runner recorded under Wine, plan from the registry exports made
+// before the run and compare the plan's after-state (its --after file),
+// staged files and setup command with what the real run left. Cases on 9x
+// are planned a second time from REGEDIT4 files, as a 9x machine exports.
+//
+//   preview_check <records folder> [--demo]
+//
+// Prints "ok N" or "not ok N - <differences>" per case and exits 1 when any
+// case disagrees. With --demo it prints, for each demo case, the plan, then
+// the real run's report, then whether they agree.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "preview/changes.h"
+#include "preview/display.h"
+#include "preview/plan.h"
+#include "preview/plan_output.h"
+#include "preview/windows_version.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using preview::Image;
+using preview::KeyId;
+
+struct Record {
+  std::multimap<std::string, std::string> fields;
+  std::string One(const std::string& key) const {
+    auto it = fields.find(key);
+    return it == fields.end() ? "" : it->second;
+  }
+  std::vector<std::string> All(const std::string& key) const {
+    std::vector<std::string> values;
+    for (auto [it, end] = fields.equal_range(key); it != end; ++it) values.push_back(it->second);
+    return values;
+  }
+};
+
+Record ReadRecord(const fs::path& path) {
+  Record record;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    record.fields.emplace(line.substr(0, equals), line.substr(equals + 1));
+  }
+  return record;
+}
+
+std::string Fold(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
+                std::string* error) {
+  if (!fs::is_directory(folder)) return true;
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) {
+    preview::Source source{file.string(), {}};
+    regfile::Error parse_error;
+    if (!regfile::Parse(ReadAll(file), &source.file, &parse_error)) {
+      *error = file.string() + ":" + std::to_string(parse_error.line) + ": " +
+               parse_error.message;
+      return false;
+    }
+    sources->push_back(std::move(source));
+  }
+  return true;
+}
+
+// A Windows path of the prefix's drive C: as a path of this machine.
+std::string HostPath(const std::string& windows, const std::string& drive_c) {
+  std::string rest = windows.size() >= 3 ? windows.substr(3) : "";
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return drive_c + "/" + rest;
+}
+
+const char* WindowsName(const std::string& version) {
+  if (version == "win98") return "98";
+  if (version == "win2k") return "2000";
+  if (version == "winxp") return "xp";
+  return "7";
+}
+
+bool Below(const KeyId& key, const KeyId& top) {
+  return key.root == top.root && key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
+         (key.compared.size() == top.compared.size() || key.compared[top.compared.size()] == u'\\');
+}
+
+// The exported keys: these five and what lies below them.
+std::vector<KeyId> ExportRoots() {
+  const struct {
+    platform::Root root;
+    const char16_t* path;
+  } roots[] = {
+      {platform::Root::kLocalMachine, u"SOFTWARE\\Corvane"},
+      {platform::Root::kLocalMachine, u"Software\\VERDO Installer"},
+      {platform::Root::kCurrentUser, u"Software\\VERDO Installer"},
+      {platform::Root::kLocalMachine,
+       u"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}"},
+      {platform::Root::kLocalMachine, u"Software\\setup install"},
+  };
+  std::vector<KeyId> ids;
+  for (const auto& r : roots) ids.push_back(preview::IdOf(r.root, memory::StoredName(
+                                                                  preview::Utf8(r.path))));
+  return ids;
+}
+
+// The keys of image within the exported trees, less what the setup made.
+Image Exported(const Image& image, const std::vector<KeyId>& left_out) {
+  Image kept;
+  const std::vector<KeyId> roots = ExportRoots();
+  for (const memory::StoredKey& key : image) {
+    const KeyId id = preview::IdOf(key.root, key.path);
+    bool in = false;
+    for (const KeyId& root : roots) in = in || Below(id, root);
+    for (const KeyId& out : left_out) in = in && !Below(id, out);
+    if (in) kept.push_back(key);
+  }
+  return kept;
+}
+
+// A registry of the plan's kind holding the files.
+Image Loaded(const preview::Plan& plan, const std::vector<preview::Source>& files,
+             const preview::CodePage& code_page) {
+  memory::Reset();
+  memory::UseTextStorage(plan.family == launcher::Family::kWindows9x
+                             ? memory::TextStorage::kAnsi
+                             : memory::TextStorage::kUtf16,
+                         &code_page);
+  preview::StoreStandardKeys();
+  (void)preview::LoadSources(files, code_page);
+  return memory::SavedRegistry();
+}
+
+std::string Describe(const std::vector<preview::Change>& changes,
+                     const preview::CodePage& code_page) {
+  std::string text;
+  for (const auto& item : preview::ChangesJson(changes, code_page)) {
+    text += " [" + item["op"].get<std::string>() + " " + item["key"].get<std::string>();
+    if (!item["name"].is_null()) text += ":" + item["name"].get<std::string>();
+    if (!item["hex"].is_null()) text += "=" + item["hex"].get<std::string>();
+    text += "]";
+  }
+  return text;
+}
+
+preview::Plan Plan(const Record& record, const std::vector<preview::Source>& before,
+                   const std::string& drive_c, const preview::CodePage& code_page) {
+  preview::Machine machine;
+  machine.version_word = *preview::ParseVersion(WindowsName(record.One("version")));
+  machine.command_line = record.One("command_line");
+  machine.system_dir = record.One("system_dir");
+  machine.current_dir = record.One("current_dir");
+  machine.package_dir = HostPath(record.One("package"), drive_c);
+  machine.sources = before;
+  return preview::MakePlan(machine, code_page);
+}
+
+std::vector<std::string> Compare(const preview::Plan& plan, const Record& record,
+                                 const std::vector<preview::Source>& after,
+                                 const preview::CodePage& code_page) {
+  std::vector<std::string> differences;
+  // The after-state as the --after file gives it, read back.
+  const std::string after_file = regfile::Write(
+      regfile::Version::k4, regfile::Encoding::kBytes,
+      preview::StateItems(preview::KeysToShow(plan.before, plan.after, plan.listed)));
+  preview::Source predicted{"--after", {}};
+  regfile::Error error;
+  if (!regfile::Parse(after_file, &predicted.file, &error)) {
+    return {"the --after file does not read back: " + error.message};
+  }
+  std::vector<KeyId> setup_made;
+  for (const std::string& key : record.All("setup_created")) {
+    setup_made.push_back(preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(key)));
+  }
+  const Image real = Exported(Loaded(plan, after, code_page), setup_made);
+  const Image expected = Exported(Loaded(plan, {predicted}, code_page), setup_made);
+  const std::vector<preview::Change> difference = preview::Diff(real, expected);
+  if (!difference.empty()) {
+    differences.push_back("after-state differs; from the real run to the plan:" +
+                          Describe(difference, code_page));
+  }
+
+  std::vector<std::string> staged_real, staged_plan;
+  for (const std::string& name : record.All("staged")) staged_real.push_back(Fold(name));
+  for (const preview::StagedFile& file : plan.staged) staged_plan.push_back(Fold(file.name));
+  std::sort(staged_real.begin(), staged_real.end());
+  std::sort(staged_plan.begin(), staged_plan.end());
+  if (staged_real != staged_plan) {
+    std::string real_list, plan_list;
+    for (const auto& n : staged_real) real_list += " " + n;
+    for (const auto& n : staged_plan) plan_list += " " + n;
+    differences.push_back("staged files: real {" + real_list + " }, plan {" + plan_list + " }");
+  }
+
+  const std::vector<std::string> setups = record.All("setup");
+  const std::string real_command = setups.empty() ? "<none>" : setups[0];
+  const std::string plan_command =
+      plan.setup_started ? *plan.setup_command : std::string("<none>");
+  if (setups.size() > 1 || real_command != plan_command) {
+    differences.push_back("setup command: real [" + real_command + "] x" +
+                          std::to_string(setups.size()) + ", plan [" + plan_command + "]");
+  }
+  // The fake setup names the response file it found beside it.
+  const std::vector<std::string> seen = record.All("setup_iss");
+  if (!seen.empty() && plan.setup_started) {
+    std::string expected_iss = "<none>";
+    if (plan.response_file && plan.response_staged) {
+      expected_iss = plan.response_file->substr(plan.response_file->rfind('\\') + 1);
+    }
+    const std::string real_iss = seen[0].substr(0, seen[0].find(':'));
+    if (Fold(real_iss) != Fold(expected_iss)) {
+      differences.push_back("setup.iss: real " + real_iss + ", plan " + expected_iss);
+    }
+  }
+  return differences;
+}
+
+// The before-state as a 9x machine's regedit /e would write it: REGEDIT4,
+// each file holding the keys it held.
+std::vector<preview::Source> AsRegedit4(const std::vector<preview::Source>& sources,
+                                        const preview::CodePage& code_page) {
+  std::vector<preview::Source> converted;
+  for (const preview::Source& source : sources) {
+    memory::Reset();
+    memory::UseTextStorage(memory::TextStorage::kAnsi, &code_page);
+    const std::set<KeyId> in_file = preview::LoadSources({source}, code_page);
+    Image shown;
+    for (const memory::StoredKey& key : memory::SavedRegistry()) {
+      if (in_file.count(preview::IdOf(key.root, key.path)) != 0) shown.push_back(key);
+    }
+    preview::Source out{source.name + " (REGEDIT4)", {}};
+    regfile::Error error;
+    const std::string text = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+                                            preview::StateItems(shown));
+    if (regfile::Parse(text, &out.file, &error) && out.file.version == regfile::Version::k4) {
+      converted.push_back(std::move(out));
+    }
+  }
+  return converted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "usage: preview_check <records folder> [--demo]\n";
+    return 2;
+  }
+  const fs::path records = argv[1];
+  const bool demo = argc > 2 && std::string(argv[2]) == "--demo";
+  const std::string drive_c = ReadAll(records / "prefix_drive_c");
+  std::string error;
+  const std::unique_ptr<preview::CodePage> code_page = preview::CodePage::Open(1252, &error);
+  if (!code_page || drive_c.empty()) {
+    std::cerr << "preview_check: " << (code_page ? "no prefix_drive_c in the records" : error) << "\n";
+    return 2;
+  }
+
+  std::vector<std::pair<int, fs::path>> cases;
+  for (const auto& entry : fs::directory_iterator(records)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_directory() || !fs::exists(entry.path() / "record.txt")) continue;
+    const bool is_demo = name.compare(0, 5, "demo-") == 0;
+    if (is_demo != demo) continue;
+    cases.emplace_back(std::atoi(name.c_str() + (is_demo ? 5 : 0)), entry.path());
+  }
+  std::sort(cases.begin(), cases.end());
+
+  int agreed = 0, disagreed = 0;
+  for (const auto& [number, folder] : cases) {
+    const Record record = ReadRecord(folder / "record.txt");
+    std::vector<preview::Source> before, after;
+    std::string load_error;
+    std::vector<std::string> differences;
+    if (!LoadFolder(folder / "before", &before, &load_error) ||
+        !LoadFolder(folder / "after", &after, &load_error)) {
+      differences.push_back("cannot read the exports: " + load_error);
+    }
+    preview::Plan plan;
+    if (differences.empty()) {
+      plan = Plan(record, before, drive_c, *code_page);
+      if (demo) {
+        std::cout << "\n=== demo " << number << ": " << record.One("note") << "\n"
+                  << "--- the plan (launcher-preview plan --windows "
+                  << WindowsName(record.One("version")) << " --command-line '"
+                  << record.One("command_line") << "' before/*.reg)\n\n"
+                  << preview::PlanText(plan, *code_page);
+      }
+      differences = Compare(plan, record, after, *code_page);
+      if (plan.family == launcher::Family::kWindows9x) {
+        // The same machine exported as 9x exports it.
+        const std::vector<preview::Source> regedit4 = AsRegedit4(before, *code_page);
+        if (regedit4.size() != before.size()) {
+          differences.push_back("the before-state does not convert to REGEDIT4");
+        } else {
+          const preview::Plan again = Plan(record, regedit4, drive_c, *code_page);
+          for (const std::string& d : Compare(again, record, after, *code_page)) {
+            differences.push_back("from REGEDIT4 files: " + d);
+          }
+        }
+      }
+    }
+    if (demo) {
+      std::cout << "\n--- the real run under Wine\n" << ReadAll(folder / "report.txt");
+      std::cout << "\n--- " << (differences.empty() ? "the plan and the real run agree"
+                                                    : "the plan and the real run DISAGREE:")
+                << "\n";
+      for (const std::string& d : differences) std::cout << "    " << d << "\n";
+    } else if (differences.empty()) {
+      std::cout << "ok " << number << " - " << record.One("version") << " \""
+                << record.One("note") << "\"\n";
+    } else {
+      std::cout << "not ok " << number << " -";
+      for (const std::string& d : differences) std::cout << " " << d << ";";
+      std::cout << "\n";
+    }
+    (differences.empty() ? agreed : disagreed)++;
+  }
+  std::cout << "preview: " << agreed << " agree, " << disagreed << " disagree\n";
+  return disagreed == 0 && agreed > 0 ? 0 : 1;
+}
