@@ -60,7 +60,7 @@ build() {  # <output> <extra flags...> -- <sources...>
     "$cxx" "${cxxflags[@]}" "${flags[@]}" "$@" -o "$target"
   fi
 }
-build "$out/runner.exe" -- tests/e2e/runner.cc tests/e2e/world.cc tests/e2e/cases.cc \
+build "$out/runner.exe" -- tests/e2e/runner.cc tests/e2e/world.cc tests/e2e/cases.cc tests/e2e/records.cc \
   adapter/hardware_ids.cc
 build "$out/fake_setup.exe" -mwindows -- tests/e2e/fake_setup.cc
 
