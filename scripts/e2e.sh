@@ -11,6 +11,11 @@
 #   --full    the whole matrix (the default)
 #   --demo    the demo's showcase runs, reported instead of checked
 #
+# Each case's registry exports before and after the run and its facts
+# (tests/e2e/records.h) are gathered in $out/records/<case>, beside copies of
+# the two package folders (packages/) and the host path of session 0's C:
+# drive (prefix_drive_c).
+#
 # Settings (environment):
 #   E2E_BUILD_DIR   where launcher.exe was built          (build/win32)
 #   E2E_SCRATCH     scratch prefixes, packages and logs   (/tmp/silent-launcher-e2e)
@@ -60,7 +65,7 @@ build() {  # <output> <extra flags...> -- <sources...>
     "$cxx" "${cxxflags[@]}" "${flags[@]}" "$@" -o "$target"
   fi
 }
-build "$out/runner.exe" -- tests/e2e/runner.cc tests/e2e/world.cc tests/e2e/cases.cc \
+build "$out/runner.exe" -- tests/e2e/runner.cc tests/e2e/world.cc tests/e2e/cases.cc tests/e2e/records.cc \
   adapter/hardware_ids.cc
 build "$out/fake_setup.exe" -mwindows -- tests/e2e/fake_setup.cc
 
@@ -138,6 +143,8 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
 
 say "running the launcher under Wine (${#selections[@]} session(s))"
 start=$(now)
+records=$out/records
+rm -rf "$records"
 mkdir -p "$scratch"
 pids=()
 for i in "${!selections[@]}"; do
@@ -146,6 +153,55 @@ for i in "${!selections[@]}"; do
 done
 status=0
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+
+# ---- records ------------------------------------------------------------------
+# Case numbers and demo names differ between sessions, so all go side by side.
+mkdir -p "$records"
+for i in "${!selections[@]}"; do
+  from=$scratch/s$i/prefix/drive_c/e2e/records
+  if [ -d "$from" ]; then cp -a "$from/." "$records/"; fi
+done
+if [ -d "$scratch/s0/prefix/drive_c/e2e/pkg" ]; then
+  drive_c=$(cd "$scratch/s0/prefix/drive_c" && pwd)
+  mkdir -p "$records/packages/pkg with blanks"
+  cp -a "$drive_c/e2e/pkg" "$records/packages/pkg"
+  cp -a "$drive_c/e2e/pkg with blanks/Disk 1" "$records/packages/pkg with blanks/Disk 1"
+  printf '%s' "$drive_c" > "$records/prefix_drive_c"
+fi
+
+# Every case printed has its record, and the record's verdict is the printed
+# one; the demo's reports are what it printed.
+record_faults=0
+record_fault() { echo "e2e: records: $*"; record_faults=$((record_faults + 1)); }
+check_record() {  # <name> <verdict: ok or not ok>
+  local dir=$records/$1 file=$records/$1/record.txt
+  [ -f "$file" ] || { record_fault "$1 has no record.txt"; return; }
+  [ -d "$dir/before" ] && [ -d "$dir/after" ] || record_fault "$1 lacks before/ or after/"
+  tr -d '\r' < "$file" | grep -qx "case=$1" || record_fault "$1: record.txt names another case"
+  [ -z "$2" ] && return
+  local result
+  result=$(tr -d '\r' < "$file" | grep '^result=' || true)
+  case $2:$result in
+    ok:result=ok | "not ok:result=not ok: "*) ;;
+    *) record_fault "$1 printed $2, record says \"$result\"" ;;
+  esac
+}
+if [ $mode = demo ]; then
+  shown=$(grep -c '^=== demo ' "$scratch/s0.out" || true)
+  reports=()
+  for ((k = 1; k <= shown; k++)); do
+    check_record "demo-$k" ""
+    reports+=("$records/demo-$k/report.txt")
+  done
+  [ "$shown" -gt 0 ] || record_fault "no demo ran"
+  [ "$shown" -gt 0 ] && ! cat "${reports[@]}" 2>/dev/null | cmp -s - "$scratch/s0.out" &&
+    record_fault "the demo's report.txt files differ from what it printed"
+else
+  while IFS='|' read -r verdict n; do
+    check_record "$n" "$verdict"
+  done < <(cat "$scratch"/s*.out | sed -n -E 's/^(ok|not ok) ([0-9]+) - .*/\1|\2/p')
+fi
+[ $record_faults = 0 ] || status=1
 
 if [ $mode = demo ]; then
   cat "$scratch/s0.out"

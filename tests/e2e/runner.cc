@@ -1,7 +1,8 @@
 // Runs the real launcher.exe through the end-to-end cases, all inside one
 // Wine session: for each case it resets the machine, arranges the case's
 // registry and files, makes Wine report the case's Windows version, starts
-// the launcher with the exact command line, and checks what it left.
+// the launcher with the exact command line, and checks what it left. It
+// keeps each case's registry exports and facts in C:\e2e\records (records.h).
 //
 //   runner.exe [--demo] [--slack=<ms>] [--timeout=<s>] [--only=<n>[,<n>...]]
 //              [--shard=<k>/<n>]
@@ -13,6 +14,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -22,6 +24,7 @@
 #include "adapter/write_block_size.h"
 #include "tests/e2e/cases.h"
 #include "tests/e2e/e2e_paths.h"
+#include "tests/e2e/records.h"
 #include "tests/e2e/world.h"
 
 namespace e2e {
@@ -279,18 +282,28 @@ std::vector<SetupRecord> ReadSetupLog() {
   return records;
 }
 
-std::string CommandLine(const Case& c, const Config& config, std::string* folder) {
-  *folder = c.start == Start::kBlanks ? config.package_blanks : config.package;
+// How the launcher is started for a case.
+struct Invocation {
+  std::string command_line;
+  std::string current_dir;
+  std::string package;  // the folder holding launcher.exe and the package
+};
+
+Invocation Plan(const Case& c, const Config& config) {
+  Invocation how;
+  how.package = c.start == Start::kBlanks ? config.package_blanks : config.package;
   const std::string tail = c.tail.empty() ? "" : " " + c.tail;
-  const std::string program = *folder + "\\launcher.exe";
+  const std::string program = how.package + "\\launcher.exe";
   switch (c.start) {
     case Start::kQuoted:
-    case Start::kBlanks: return "\"" + program + "\"" + tail;
-    case Start::kUnquoted: return program + tail;
-    case Start::kTabs: return "\"" + program + "\"\t\t" + c.tail;
-    case Start::kBareName: return "launcher.exe" + tail;
+    case Start::kBlanks: how.command_line = "\"" + program + "\"" + tail; break;
+    case Start::kUnquoted: how.command_line = program + tail; break;
+    case Start::kTabs: how.command_line = "\"" + program + "\"\t\t" + c.tail; break;
+    case Start::kBareName: how.command_line = "launcher.exe" + tail; break;
   }
-  return "";
+  // A bare program name is found in the starting process's current folder.
+  how.current_dir = c.start == Start::kBareName ? how.package : "C:\\e2e";
+  return how;
 }
 
 // Waits for a process by id, ending it after the limit.
@@ -301,25 +314,21 @@ void Reap(unsigned long pid, DWORD limit_ms) {
   CloseHandle(process);
 }
 
-Run Launch(const Case& c, const Config& config) {
+Run Launch(const Invocation& how, const Config& config) {
   Run run;
-  std::string folder;
-  std::string line = CommandLine(c, config, &folder);
-  std::vector<char> writable(line.begin(), line.end());
+  std::vector<char> writable(how.command_line.begin(), how.command_line.end());
   writable.push_back('\0');
 
-  // A bare program name is found in the starting process's current folder.
   char previous[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof previous, previous);
-  const std::string cwd = c.start == Start::kBareName ? folder : "C:\\e2e";
-  SetCurrentDirectoryA(cwd.c_str());
+  SetCurrentDirectoryA(how.current_dir.c_str());
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   run.start_tick = GetTickCount();
   run.started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               cwd.c_str(), &startup, &process) != FALSE;
+                               how.current_dir.c_str(), &startup, &process) != FALSE;
   SetCurrentDirectoryA(previous);
   if (!run.started) return run;
 
@@ -477,79 +486,160 @@ std::string Describe(const Case& c) {
   return text;
 }
 
+// ---- Records -----------------------------------------------------------------
+
+// What a host tool needs besides the exports. Taken after the run and before
+// any check; run is null when the launcher was not started.
+Record Facts(const Case& c, const std::string& name, const Invocation& how, const Run* run) {
+  Record r;
+  r.Add("case", name);
+  r.Add("version", c.version);
+  r.Add("note", c.note);
+  r.Add("command_line", how.command_line);
+  r.Add("current_dir", how.current_dir);
+  r.Add("package", how.package);
+  r.Add("system_dir", SystemFolder());
+  if (run == nullptr) return r;
+  for (const std::string& file : ListFolder(StagingFolder())) r.Add("staged", file);
+  for (const SetupRecord& s : run->setups) {
+    r.Add("setup", s.command);
+    r.Add("setup_iss", s.iss);
+  }
+  // Adapter keys that came from the setup's script, not from the launcher.
+  if (!Word(c.arrange, "adapters").empty() && !run->setups.empty()) {
+    const std::vector<Adapter> adapters = Adapters();
+    for (size_t i = kEarlyAdapters; i < adapters.size(); ++i) {
+      std::string path;
+      if (KeyExists(AdapterKey(adapters[i], &path))) r.Add("setup_created", path);
+    }
+  }
+  if (run->started) r.Add("exit_code", std::to_string(run->exit_code));
+  return r;
+}
+
+std::string Joined(const std::vector<std::string>& failures) {
+  std::string reasons;
+  for (const std::string& f : failures) reasons += (reasons.empty() ? "" : "; ") + f;
+  return reasons;
+}
+
 // ---- Demo -------------------------------------------------------------------
 
-void PrintKeys(const char* when) {
+// The demo's report is kept as well as printed.
+void Say(std::string* report, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int size = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (size > 0) {
+    std::vector<char> text(static_cast<size_t>(size) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    report->append(text.data(), static_cast<size_t>(size));
+  }
+  va_end(again);
+}
+
+void PrintKeys(std::string* report, const char* when) {
   static const struct { char letter; const char* name; } kKeys[] = {
       {'S', "settings  HKLM\\SOFTWARE\\Corvane\\NLX\\Settings"},
       {'L', "legacy    HKLM\\SOFTWARE\\Corvane\\Corvane Client Installation Program"},
       {'I', "installer HKLM\\Software\\VERDO Installer\\Setting"},
       {'U', "installer HKCU\\Software\\VERDO Installer\\Setting"},
   };
-  std::printf("  registry %s:\n", when);
+  Say(report, "  registry %s:\n", when);
   for (const auto& key : kKeys) {
     KeyRef ref;
     (void)KeyByLetter(key.letter, &ref);
     const std::string dump = DumpKey(ref);
-    std::printf("    %-70s %s\n", key.name, dump == "-" ? "(no key)" : dump.empty() ? "(no values)" : dump.c_str());
+    Say(report, "    %-70s %s\n", key.name,
+        dump == "-" ? "(no key)" : dump.empty() ? "(no values)" : dump.c_str());
   }
 }
 
-void PrintAdapters(const Case& c, const char* when) {
+void PrintAdapters(std::string* report, const Case& c, const char* when) {
   if (Word(c.arrange, "adapters").empty()) return;
-  std::printf("  adapters %s:\n", when);
+  Say(report, "  adapters %s:\n", when);
   for (const Adapter& a : Adapters()) {
     std::string path;
     const KeyRef key = AdapterKey(a, &path);
     if (!KeyExists(key)) {
-      std::printf("    %s (not installed yet)\n", a.subkey);
+      Say(report, "    %s (not installed yet)\n", a.subkey);
       continue;
     }
     RegValue value;
     const std::string wbs = ReadValue(key, "writeBlockSize", &value) ? FormatValue(value) : "-";
-    std::printf("    %s %-45s writeBlockSize %s\n", a.subkey,
-                a.component_id.empty() ? "(no ComponentId)" : a.component_id.c_str(), wbs.c_str());
+    Say(report, "    %s %-45s writeBlockSize %s\n", a.subkey,
+        a.component_id.empty() ? "(no ComponentId)" : a.component_id.c_str(), wbs.c_str());
   }
 }
 
-void Demo(const Case& c, const Config& config, int number) {
-  std::string folder;
-  std::printf("\n=== demo %d: %s\n", number, c.note.c_str());
-  std::printf("  Windows version: %s\n  command line:    %s\n", c.version.c_str(),
-              CommandLine(c, config, &folder).c_str());
-  const std::string error = Prepare(c);
-  if (!error.empty()) {
-    std::printf("  cannot prepare: %s\n", error.c_str());
-    return;
-  }
-  PrintKeys("before");
-  PrintAdapters(c, "before");
-  const Run run = Launch(c, config);
-  std::printf("  launcher: %s, exit code %lu, ran %.1f s\n",
-              !run.started ? "did not start" : run.timed_out ? "timed out" : "ended",
-              run.exit_code, (run.end_tick - run.start_tick) / 1000.0);
-  std::printf("  staged in %s:\n", StagingFolder().c_str());
+void PrintRun(std::string* report, const Case& c, const Run& run) {
+  Say(report, "  launcher: %s, exit code %lu, ran %.1f s\n",
+      !run.started ? "did not start" : run.timed_out ? "timed out" : "ended",
+      run.exit_code, (run.end_tick - run.start_tick) / 1000.0);
+  Say(report, "  staged in %s:\n", StagingFolder().c_str());
   for (const std::string& name : ListFolder(StagingFolder())) {
     std::string bytes;
     (void)ReadWholeFile(StagingFolder() + "\\" + name, &bytes);
     const bool text = bytes.compare(0, 2, "MZ") != 0;
-    std::printf("    %-24s %6zu bytes  %s\n", name.c_str(), bytes.size(),
-                text ? ("\"" + FirstLine(bytes) + "\"").c_str() : "(program)");
+    Say(report, "    %-24s %6zu bytes  %s\n", name.c_str(), bytes.size(),
+        text ? ("\"" + FirstLine(bytes) + "\"").c_str() : "(program)");
   }
-  if (run.setups.empty()) std::printf("  setup: not started\n");
+  if (run.setups.empty()) Say(report, "  setup: not started\n");
   for (const SetupRecord& s : run.setups) {
-    std::printf("  setup started as: %s\n  setup found setup.iss: %s\n", s.command.c_str(), s.iss.c_str());
+    Say(report, "  setup started as: %s\n  setup found setup.iss: %s\n", s.command.c_str(),
+        s.iss.c_str());
     if (s.ended) {
-      std::printf("  setup removed the marker key after %.1f s; the launcher ended %.1f s later\n",
-                  (s.end_tick - s.start_tick) / 1000.0,
-                  static_cast<long>(run.end_tick - s.end_tick) / 1000.0);
+      Say(report, "  setup removed the marker key after %.1f s; the launcher ended %.1f s later\n",
+          (s.end_tick - s.start_tick) / 1000.0,
+          static_cast<long>(run.end_tick - s.end_tick) / 1000.0);
     }
   }
-  PrintKeys("after");
-  PrintAdapters(c, "after");
+  PrintKeys(report, "after");
+  PrintAdapters(report, c, "after");
   KeyRef marker;
   (void)KeyByLetter('M', &marker);
-  std::printf("  marker key HKLM\\Software\\setup install: %s\n", KeyExists(marker) ? "present" : "gone");
+  Say(report, "  marker key HKLM\\Software\\setup install: %s\n",
+      KeyExists(marker) ? "present" : "gone");
+}
+
+// The demo shows rather than checks, so its record has no result line.
+void Demo(const Case& c, const Config& config, int number) {
+  const std::string name = "demo-" + std::to_string(number);
+  const Invocation how = Plan(c, config);
+  std::string report;
+  Say(&report, "\n=== demo %d: %s\n", number, c.note.c_str());
+  Say(&report, "  Windows version: %s\n  command line:    %s\n", c.version.c_str(),
+      how.command_line.c_str());
+  std::string records;
+  const std::string folder_error = FreshRecordsFolder(name, &records);
+  if (!folder_error.empty()) {
+    Say(&report, "  cannot record: %s\n", folder_error.c_str());
+    std::fputs(report.c_str(), stdout);
+    return;
+  }
+  Record record = Facts(c, name, how, nullptr);
+  std::string error = Prepare(c);
+  if (!error.empty()) {
+    Say(&report, "  cannot prepare: %s\n", error.c_str());
+  } else if (!(error = ExportKeys(records + "\\before")).empty()) {
+    Say(&report, "  cannot record: %s\n", error.c_str());
+  } else {
+    PrintKeys(&report, "before");
+    PrintAdapters(&report, c, "before");
+    const Run run = Launch(how, config);
+    error = ExportKeys(records + "\\after");
+    record = Facts(c, name, how, &run);
+    PrintRun(&report, c, run);
+    if (!error.empty()) Say(&report, "  cannot record: %s\n", error.c_str());
+  }
+  std::fputs(report.c_str(), stdout);
+  if (!WriteWholeFile(records + "\\record.txt", record.Text()) ||
+      !WriteWholeFile(records + "\\report.txt", report)) {
+    std::printf("  cannot write the record in %s\n", records.c_str());
+  }
 }
 
 bool ParseArguments(int argc, char** argv, Config* config) {
@@ -615,14 +705,30 @@ int main(int argc, char** argv) {
     if (!config.only.empty() && !config.only.count(number)) continue;
     if ((number - 1) % config.shards != config.shard) continue;
     const Case& c = cases[i];
+    const std::string name = std::to_string(number);
+    const Invocation how = Plan(c, config);
     std::vector<std::string> failures;
-    const std::string error = Prepare(c);
-    Run run;
+    std::string records;
+    std::string error = FreshRecordsFolder(name, &records);
     if (error.empty()) {
-      run = Launch(c, config);
+      error = Prepare(c);
+      if (!error.empty()) error = "cannot prepare: " + error;
+    }
+    if (error.empty()) error = ExportKeys(records + "\\before");
+    Run run;
+    Record record = Facts(c, name, how, nullptr);
+    if (error.empty()) {
+      run = Launch(how, config);
+      const std::string exported = ExportKeys(records + "\\after");
+      record = Facts(c, name, how, &run);
       failures = Verify(c, config, run);
+      if (!exported.empty()) failures.insert(failures.begin(), exported);
     } else {
-      failures.push_back("cannot prepare: " + error);
+      failures.push_back(error);
+    }
+    record.Add("result", failures.empty() ? "ok" : "not ok: " + Joined(failures));
+    if (!WriteWholeFile(records + "\\record.txt", record.Text())) {
+      failures.push_back("cannot write " + records + "\\record.txt");
     }
     if (failures.empty()) {
       ++passed;
@@ -634,9 +740,7 @@ int main(int argc, char** argv) {
       std::printf("ok %d - %s (%s)\n", number, Describe(c).c_str(), timing.c_str());
     } else {
       ++failed;
-      std::string reasons;
-      for (const std::string& f : failures) reasons += (reasons.empty() ? "" : "; ") + f;
-      std::printf("not ok %d - %s : %s\n", number, Describe(c).c_str(), reasons.c_str());
+      std::printf("not ok %d - %s : %s\n", number, Describe(c).c_str(), Joined(failures).c_str());
     }
   }
   (void)ResetWorld();

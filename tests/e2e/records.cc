@@ -1,0 +1,97 @@
+#include "tests/e2e/records.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "tests/e2e/e2e_paths.h"
+#include "tests/e2e/world.h"
+
+namespace e2e {
+
+namespace {
+
+struct Export {
+  HKEY root;
+  const char* root_name;
+  const char* path;
+  const char* file;
+};
+
+const Export kExports[] = {
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Corvane", "corvane.reg"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "Software\\VERDO Installer", "installer-machine.reg"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\VERDO Installer", "installer-user.reg"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kAdapterClassKey, "adapters.reg"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kMarkerKey, "marker.reg"},
+};
+
+constexpr DWORD kRegeditLimitMs = 30000;
+
+std::string RunRegedit(const std::string& file, const std::string& key) {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, sizeof system);
+  const std::string program = std::string(system) + "\\regedit.exe";
+  std::string line = "regedit.exe /e \"" + file + "\" \"" + key + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return "cannot start " + program;
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, kRegeditLimitMs) != WAIT_TIMEOUT;
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 10000);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? "" : "regedit did not end";
+}
+
+// regedit's exports are UTF-16LE with a byte-order mark; the keys are ASCII.
+// A file of another form, or of another key, would mislead whoever plans
+// from it.
+bool LooksLikeExport(const std::string& bytes, const std::string& key) {
+  const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "]\r\n";
+  if (bytes.size() < 2 + 2 * head.size() || bytes.compare(0, 2, "\xff\xfe") != 0) return false;
+  std::string narrow;
+  for (size_t i = 0; i < head.size(); ++i) {
+    const char low = bytes[2 + 2 * i];
+    narrow += bytes[3 + 2 * i] == '\0' ? low : '?';
+  }
+  return Lower(narrow) == Lower(head);
+}
+
+}  // namespace
+
+void Record::Add(const std::string& key, const std::string& value) {
+  text_ += key + "=" + value + "\r\n";
+}
+
+std::string FreshRecordsFolder(const std::string& name, std::string* folder) {
+  *folder = std::string(kRecordsFolder) + "\\" + name;
+  DeleteFolder(*folder);
+  if (FolderExists(*folder)) return "cannot remove the stale " + *folder;
+  CreateDirectoryA(kRecordsFolder, nullptr);
+  for (const std::string& path : {*folder, *folder + "\\before", *folder + "\\after"}) {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) return "cannot make " + path;
+  }
+  return "";
+}
+
+std::string ExportKeys(const std::string& folder) {
+  for (const Export& e : kExports) {
+    if (!KeyExists({e.root, e.path})) continue;
+    const std::string key = std::string(e.root_name) + "\\" + e.path;
+    const std::string file = folder + "\\" + e.file;
+    const std::string error = RunRegedit(file, key);
+    if (!error.empty()) return error;
+    std::string bytes;
+    if (!ReadWholeFile(file, &bytes)) return "cannot export " + key;
+    if (!LooksLikeExport(bytes, key)) return file + " is not regedit's export of " + key;
+  }
+  return "";
+}
+
+}  // namespace e2e

@@ -1,0 +1,32 @@
+// What the runner keeps of each case for tools on the host, in
+// C:\e2e\records\<case>: the client's keys as Wine's own regedit exports
+// them just before the launcher starts (before\) and after it and its setup
+// ended (after\), and the facts of the run (record.txt, "key=value" lines,
+// a key repeated for a list).
+#pragma once
+
+#include <string>
+
+namespace e2e {
+
+constexpr const char* kRecordsFolder = "C:\\e2e\\records";
+
+class Record {
+ public:
+  // The value is kept raw.
+  void Add(const std::string& key, const std::string& value);
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Makes <records>\<name> anew, with empty before and after folders, and
+// sets *folder to it. "" or what could not be done.
+std::string FreshRecordsFolder(const std::string& name, std::string* folder);
+
+// Exports each of the recorded keys that exists into <folder>, one regedit
+// run per key. "" or the first failure.
+std::string ExportKeys(const std::string& folder);
+
+}  // namespace e2e
