@@ -28,9 +28,13 @@ std::string Fold(std::string text) {
   return text;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() &&
-         text.compare(text.size() - end.size(), end.size(), end) == 0;
+// path names the file name: it is the name, or ends with "\" and the name.
+bool Names(const std::string& path, const std::string& name) {
+  if (path.size() < name.size() ||
+      path.compare(path.size() - name.size(), name.size(), name) != 0) {
+    return false;
+  }
+  return path.size() == name.size() || path[path.size() - name.size() - 1] == '\\';
 }
 
 // The folder the launcher lies in: that of the program path the command
@@ -134,7 +138,7 @@ void ReadJournal(Plan* plan) {
         if (event.phase != Phase::kResponseFile) break;
         for (int full = 0; full < 2; ++full) {
           if (!response_names[full].empty() &&
-              EndsWith(event.path, "\\" + response_names[full])) {
+              Names(event.path, response_names[full])) {
             plan->response_file = response_names[full];
             if (launcher::ResponseFile(plan->response, true) !=
                 launcher::ResponseFile(plan->response, false)) {

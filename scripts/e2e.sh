@@ -203,8 +203,20 @@ else
 fi
 [ $record_faults = 0 ] || status=1
 
+# The preview planned from each case's before-exports, against the run.
+preview_check=${E2E_PREVIEW_CHECK:-$repo/build/host/preview_check}
+if [ ! -x "$preview_check" ]; then
+  echo "e2e: $preview_check is missing; build the host preset first"
+  status=1
+  [ $mode = demo ] && cat "$scratch/s0.out"
+elif [ $mode = demo ]; then
+  # Each demo run: the plan first, then what the real run did, and whether
+  # they agree.
+  "$preview_check" "$records" --demo || status=1
+fi
+
 if [ $mode = demo ]; then
-  cat "$scratch/s0.out"
+  :
 else
   # The sessions' case lines in case order, then one summary.
   summary='^[0-9]+ passed, [0-9]+ failed$'
@@ -224,6 +236,11 @@ else
     failed=$(( failed + $(echo "$line" | cut -d' ' -f3) ))
   done
   [ "$failed" -gt 0 ] && status=1
+fi
+if [ $mode != demo ] && [ -x "$preview_check" ]; then
+  echo "e2e: the preview planned each case from its before-exports:"
+  "$preview_check" "$records" > "$scratch/preview.out" || status=1
+  grep -v '^ok ' "$scratch/preview.out" || true
 fi
 say "finished in $(( $(now) - start )) s"
 [ $mode = demo ] || echo "$passed passed, $failed failed"

@@ -302,10 +302,15 @@ int main(int argc, char** argv) {
       plan = Plan(record, before, drive_c, *code_page);
       if (demo) {
         std::cout << "\n=== demo " << number << ": " << record.One("note") << "\n"
-                  << "--- the plan (launcher-preview plan --windows "
+                  << "--- the plan: launcher-preview plan --windows "
                   << WindowsName(record.One("version")) << " --command-line '"
-                  << record.One("command_line") << "' before/*.reg)\n\n"
-                  << preview::PlanText(plan, *code_page);
+                  << record.One("command_line") << "' --system-dir '"
+                  << record.One("system_dir") << "' --package '"
+                  << HostPath(record.One("package"), drive_c) << "'";
+        for (const preview::Source& source : before) {
+          std::cout << " " << fs::path(source.name).filename().string();
+        }
+        std::cout << "\n\n" << preview::PlanText(plan, *code_page);
       }
       differences = Compare(plan, record, after, *code_page);
       if (plan.family == launcher::Family::kWindows9x) {
@@ -322,7 +327,11 @@ int main(int argc, char** argv) {
       }
     }
     if (demo) {
-      std::cout << "\n--- the real run under Wine\n" << ReadAll(folder / "report.txt");
+      // The runner's report, without its own heading.
+      std::string report = ReadAll(folder / "report.txt");
+      const size_t heading = report.find("=== demo");
+      if (heading != std::string::npos) report.erase(0, report.find('\n', heading) + 1);
+      std::cout << "\n--- the real run under Wine\n" << report;
       std::cout << "\n--- " << (differences.empty() ? "the plan and the real run agree"
                                                     : "the plan and the real run DISAGREE:")
                 << "\n";
