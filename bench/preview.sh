@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Benchmark of the preview (not part of the tests): the .reg reader's speed
+# over a large generated version-5 export, and the time of one plan for a
+# typical machine. Builds the optimized host preset first.
+#   bash bench/preview.sh [MB of the generated export (100)] [plan runs (2000)]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset release >/dev/null
+cmake --build --preset release -j2 --target reg_read_bench plan_bench >/dev/null
+echo "== .reg reading speed (one core)"
+build/release/reg_read_bench "${1:-100}"
+echo "== one plan"
+build/release/plan_bench "${2:-2000}"
