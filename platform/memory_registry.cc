@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/memory_internal.h"
 
@@ -30,11 +31,14 @@ struct Entry {
 };
 
 struct Key {
-  std::u16string name;    // first spelling
+  std::u16string name;         // first spelling
+  std::u16string folded_name;  // FoldName(name)
   std::u16string path;    // from the root, first spellings; "" for the root
   std::u16string folded;  // FoldName(path)
-  std::vector<std::shared_ptr<Key>> subkeys;
+  std::vector<std::shared_ptr<Key>> subkeys;  // in enumeration order
+  std::unordered_map<std::u16string, std::shared_ptr<Key>> by_name;  // folded
   std::vector<Entry> values;  // creation order
+  std::unordered_map<std::u16string, size_t> value_index;  // folded -> index
   bool deleted = false;
 };
 
@@ -115,11 +119,8 @@ bool Denied(const std::vector<std::pair<Root, std::u16string>>& list,
 }
 
 std::shared_ptr<Key> Child(const Key& key, const std::u16string& name) {
-  const std::u16string folded = FoldName(name);
-  for (const auto& sub : key.subkeys) {
-    if (FoldName(sub->name) == folded) return sub;
-  }
-  return nullptr;
+  auto found = key.by_name.find(FoldName(name));
+  return found == key.by_name.end() ? nullptr : found->second;
 }
 
 std::shared_ptr<Key> Find(Root root, const std::vector<std::u16string>& names) {
@@ -133,11 +134,13 @@ std::shared_ptr<Key> Find(Root root, const std::vector<std::u16string>& names) {
 
 void Insert(Key& parent, std::shared_ptr<Key> sub) {
   auto& subs = parent.subkeys;
+  parent.by_name[sub->folded_name] = sub;
   if (CurrentTextStorage() == TextStorage::kUtf16) {
-    const std::u16string folded = FoldName(sub->name);
-    auto at = std::find_if(subs.begin(), subs.end(), [&](const auto& other) {
-      return FoldName(other->name) > folded;
-    });
+    auto at = std::upper_bound(
+        subs.begin(), subs.end(), sub->folded_name,
+        [](const std::u16string& folded, const std::shared_ptr<Key>& other) {
+          return folded < other->folded_name;
+        });
     subs.insert(at, std::move(sub));
   } else {
     subs.push_back(std::move(sub));
@@ -153,6 +156,7 @@ std::shared_ptr<Key> Make(Root root, const std::vector<std::u16string>& names,
     if (sub == nullptr) {
       sub = std::make_shared<Key>();
       sub->name = name;
+      sub->folded_name = FoldName(name);
       sub->path = key->path.empty() ? name : key->path + u"\\" + name;
       sub->folded = FoldName(sub->path);
       Insert(*key, sub);
@@ -174,11 +178,8 @@ void MarkDeleted(Key& key) {
 }
 
 Entry* FindValue(Key& key, const std::u16string& name) {
-  const std::u16string folded = FoldName(name);
-  for (Entry& entry : key.values) {
-    if (entry.folded == folded) return &entry;
-  }
-  return nullptr;
+  auto found = key.value_index.find(FoldName(name));
+  return found == key.value_index.end() ? nullptr : &key.values[found->second];
 }
 
 void Store(Key& key, const std::u16string& name, unsigned long type,
@@ -188,19 +189,19 @@ void Store(Key& key, const std::u16string& name, unsigned long type,
     entry->data = data;
   } else {
     key.values.push_back(Entry{name, FoldName(name), type, data});
+    key.value_index[key.values.back().folded] = key.values.size() - 1;
   }
 }
 
 bool Erase(Key& key, const std::u16string& name) {
-  const std::u16string folded = FoldName(name);
-  auto& values = key.values;
-  for (auto it = values.begin(); it != values.end(); ++it) {
-    if (it->folded == folded) {
-      values.erase(it);
-      return true;
-    }
+  auto found = key.value_index.find(FoldName(name));
+  if (found == key.value_index.end()) return false;
+  key.values.erase(key.values.begin() + static_cast<long>(found->second));
+  key.value_index.clear();
+  for (size_t i = 0; i < key.values.size(); ++i) {
+    key.value_index[key.values[i].folded] = i;
   }
-  return false;
+  return true;
 }
 
 void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
@@ -208,7 +209,9 @@ void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
     Key& top = RootKey(root);
     for (const auto& sub : top.subkeys) MarkDeleted(*sub);
     top.subkeys.clear();
+    top.by_name.clear();
     top.values.clear();
+    top.value_index.clear();
     return;
   }
   std::vector<std::u16string> names = path;
@@ -216,14 +219,12 @@ void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
   names.pop_back();
   std::shared_ptr<Key> parent = Find(root, names);
   if (parent == nullptr) return;
+  auto found = parent->by_name.find(folded);
+  if (found == parent->by_name.end()) return;
+  MarkDeleted(*found->second);
   auto& subs = parent->subkeys;
-  for (auto it = subs.begin(); it != subs.end(); ++it) {
-    if (FoldName((*it)->name) == folded) {
-      MarkDeleted(**it);
-      subs.erase(it);
-      return;
-    }
-  }
+  subs.erase(std::find(subs.begin(), subs.end(), found->second));
+  parent->by_name.erase(found);
 }
 
 platform::RegKey NewHandle(Root root, std::shared_ptr<Key> key,

@@ -368,3 +368,27 @@ TEST(MemoryJournal, RecordsOperationsAndTheirAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys and values are found by name through an index; deleting keeps the
+// index and the creation order of what is left.
+TEST(MemoryRegistry, DeletesKeepLookupsAndOrder) {
+  memory::Reset();
+  for (const char* name : {"A", "b", "C", "d"}) memory::PutString(kLM, "K", name, name);
+  for (const char* name : {"S1", "s2", "S3"}) memory::PutKey(kLM, std::string("K\\") + name);
+  platform::ScopedKey key;
+  ASSERT_EQ(0, platform::OpenKey(kLM, "k", platform::kKeyAllAccess, key.Receive()));
+  ASSERT_EQ(0, platform::DeleteValue(key.get(), "B"));
+  EXPECT_EQ(memory::kFileNotFound, platform::DeleteValue(key.get(), "b"));
+  EXPECT_EQ((std::vector<std::string>{"A", "C", "d"}), memory::ValueNames(kLM, "K"));
+  for (const char* name : {"a", "c", "D"}) EXPECT_TRUE(memory::GetValue(kLM, "K", name)) << name;
+  memory::RemoveKey(kLM, "K\\S2");
+  EXPECT_EQ((std::vector<std::string>{"S1", "S3"}), memory::SubkeyNames(kLM, "K"));
+  EXPECT_FALSE(memory::HasKey(kLM, "K\\s2"));
+  EXPECT_TRUE(memory::HasKey(kLM, "K\\s3"));
+  memory::PutKey(kLM, "K\\S2");
+  EXPECT_EQ((std::vector<std::string>{"S1", "S3", "S2"}), memory::SubkeyNames(kLM, "K"));
+}
+
+}  // namespace
