@@ -2,6 +2,7 @@
 // ANSI registry, as on Windows 9x), or UTF-16 converted at every call
 // through the ANSI code page (as on Windows NT).
 #include "platform/memory_internal.h"
+#include "platform/memory_utf16.h"
 
 namespace memory {
 
@@ -18,42 +19,6 @@ TextState& Text() {
 }
 
 bool Utf16() { return Text().storage == TextStorage::kUtf16; }
-
-std::u16string Widen(const std::string& bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
-  for (unsigned char c : bytes) units += static_cast<char16_t>(c);
-  return units;
-}
-
-std::string Narrow(const std::u16string& units) {
-  std::string bytes;
-  bytes.reserve(units.size());
-  for (char16_t u : units) bytes += u < 0x100 ? static_cast<char>(u) : '?';
-  return bytes;
-}
-
-std::string LittleEndian(const std::u16string& units) {
-  std::string bytes;
-  bytes.reserve(2 * units.size());
-  for (char16_t u : units) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
-}
-
-// An odd last byte is no character, as RtlUnicodeToMultiByteN sees it.
-std::u16string FromLittleEndian(const std::string& bytes) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                   static_cast<unsigned char>(bytes[i + 1])
-                                       << 8);
-  }
-  return units;
-}
 
 }  // namespace
 
@@ -73,14 +38,14 @@ std::u16string FromProgram(const std::string& text) {
   if (Utf16() && Text().code_page != nullptr) {
     return Text().code_page->ToUtf16(text);
   }
-  return Widen(text);
+  return memory::Widen(text);
 }
 
 std::string ToProgram(const std::u16string& units) {
   if (Utf16() && Text().code_page != nullptr) {
     return Text().code_page->ToAnsi(units);
   }
-  return Narrow(units);
+  return memory::Narrow(units);
 }
 
 std::u16string FoldName(const std::u16string& units) {
@@ -112,12 +77,12 @@ bool ConvertsOnRead(unsigned long type) {
 
 std::string StoredData(unsigned long type, const std::string& given) {
   if (!ConvertsOnRead(type)) return given;
-  return LittleEndian(FromProgram(given));
+  return memory::LittleEndian(FromProgram(given));
 }
 
 std::string ProgramData(unsigned long type, const std::string& stored) {
   if (!ConvertsOnRead(type)) return stored;
-  return ToProgram(FromLittleEndian(stored));
+  return ToProgram(memory::FromLittleEndian(stored));
 }
 
 }  // namespace internal

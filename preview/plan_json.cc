@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "launcher/options.h"
+#include "platform/memory_utf16.h"
 #include "preview/display.h"
 #include "preview/plan_output.h"
 #include "preview/windows_version.h"
@@ -12,19 +13,10 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::u16string FromLittleEndian(const std::string& bytes) {
-  std::u16string units;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
-  }
-  return units;
-}
-
 // The value's text up to its first zero, as Unicode.
 std::u16string StoredText(const memory::StoredValue& value, const CodePage& code_page) {
   std::u16string text = memory::CurrentTextStorage() == memory::TextStorage::kUtf16
-                            ? FromLittleEndian(value.data)
+                            ? memory::FromLittleEndian(value.data)
                             : code_page.ToUtf16(value.data);
   return text;
 }

@@ -1,5 +1,7 @@
 #include "preview/registry_image.h"
 
+#include "platform/memory_utf16.h"
+
 namespace preview {
 
 namespace {
@@ -18,50 +20,17 @@ bool IsStringType(unsigned long type) {
   return type == 1 || type == 2 || type == 7;
 }
 
-std::string Narrow(const std::u16string& units) {
-  std::string bytes;
-  bytes.reserve(units.size());
-  for (char16_t u : units) bytes += u < 0x100 ? static_cast<char>(u) : '?';
-  return bytes;
-}
-
-std::u16string Widen(const std::string& bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
-  for (unsigned char c : bytes) units += static_cast<char16_t>(c);
-  return units;
-}
-
-std::string LittleEndian(const std::u16string& units) {
-  std::string bytes;
-  bytes.reserve(2 * units.size());
-  for (char16_t u : units) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
-}
-
-std::u16string FromLittleEndian(const std::string& bytes) {
-  std::u16string units;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
-  }
-  return units;
-}
-
 // A name or text of a file in the registry's storage form.
 std::u16string ToStorage(const regfile::Units& units, Encoding encoding,
                          const CodePage& code_page) {
   if (Utf16Storage()) {
-    return encoding == Encoding::kUtf16 ? units : code_page.ToUtf16(Narrow(units));
+    return encoding == Encoding::kUtf16 ? units : code_page.ToUtf16(memory::Narrow(units));
   }
-  return encoding == Encoding::kUtf16 ? Widen(code_page.ToAnsi(units)) : units;
+  return encoding == Encoding::kUtf16 ? memory::Widen(code_page.ToAnsi(units)) : units;
 }
 
 std::string StoredText(const std::u16string& text) {
-  return Utf16Storage() ? LittleEndian(text) : Narrow(text);
+  return Utf16Storage() ? memory::LittleEndian(text) : memory::Narrow(text);
 }
 
 // What importing the file's data leaves stored. A .reg file records stored
@@ -82,10 +51,10 @@ std::string ToStorageData(const regfile::Data& data, Encoding encoding,
   if (Utf16Storage() && encoding == Encoding::kBytes) {
     std::string bytes = data.bytes;
     if (!bytes.empty() && bytes.back() != 0) bytes += '\0';
-    return LittleEndian(code_page.ToUtf16(bytes));
+    return memory::LittleEndian(code_page.ToUtf16(bytes));
   }
   if (!Utf16Storage() && encoding == Encoding::kUtf16) {
-    return code_page.ToAnsi(FromLittleEndian(data.bytes));
+    return code_page.ToAnsi(memory::FromLittleEndian(data.bytes));
   }
   return data.bytes;
 }
@@ -155,7 +124,7 @@ std::string FullKeyName(Root root, const std::u16string& stored_path) {
 }
 
 regfile::Units Regedit4Name(const std::u16string& stored) {
-  return Widen(memory::ProgramName(stored));
+  return memory::Widen(memory::ProgramName(stored));
 }
 
 regfile::Data Regedit4Data(const memory::StoredValue& value) {
@@ -178,7 +147,7 @@ regfile::Data Regedit4Data(const memory::StoredValue& value) {
          StoredText(memory::StoredName(text) + u'\0') == value.data);
     if (exact) {
       data.form = regfile::Data::Form::kString;
-      data.text = Widen(text);
+      data.text = memory::Widen(text);
       return data;
     }
   }
