@@ -34,6 +34,7 @@ endif()
 find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
 file(GLOB PREVIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+list(FILTER PREVIEW_SOURCES EXCLUDE REGEX "_win32\\.cc$")
 list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/main.cc)
 add_library(preview_lib STATIC ${PREVIEW_SOURCES}
             ${CMAKE_SOURCE_DIR}/preview/reg_file.h)

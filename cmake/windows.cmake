@@ -66,3 +66,35 @@ add_custom_command(
   VERBATIM)
 add_custom_target(check_launcher ALL
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked)
+
+# ---- launcher-preview.exe: the preview as a Windows console program --------
+# The launcher's own sources again, over the in-memory platform, with the
+# standard library and exceptions; statically linked, for Windows XP and
+# later. CLI11 and nlohmann-json are header-only: their Debian headers serve.
+file(GLOB PREVIEW_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+list(FILTER PREVIEW_WIN32_SOURCES EXCLUDE REGEX "(_iconv|_host)\\.cc$")
+set(PREVIEW_HEADERS ${CMAKE_BINARY_DIR}/preview-headers)
+file(MAKE_DIRECTORY ${PREVIEW_HEADERS})
+foreach(library CLI nlohmann)
+  if(NOT EXISTS ${PREVIEW_HEADERS}/${library})
+    file(CREATE_LINK /usr/include/${library} ${PREVIEW_HEADERS}/${library} SYMBOLIC)
+  endif()
+endforeach()
+add_executable(launcher-preview
+  ${PREVIEW_WIN32_SOURCES}
+  ${CORE_SOURCES}
+  ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)
+target_include_directories(launcher-preview PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(launcher-preview SYSTEM PRIVATE ${PREVIEW_HEADERS})
+target_compile_definitions(launcher-preview PRIVATE
+  _WIN32_WINNT=0x0501 WINVER=0x0501 UNICODE _UNICODE)
+target_compile_options(launcher-preview PRIVATE -O2 -fexceptions -frtti)
+target_link_options(launcher-preview PRIVATE
+  -static -static-libgcc -static-libstdc++ -s
+  -Wl,--subsystem,console:5.01
+  -Wl,--major-os-version,5 -Wl,--minor-os-version,1
+  -Wl,--no-insert-timestamp)
+target_link_libraries(launcher-preview PRIVATE advapi32 kernel32 user32)

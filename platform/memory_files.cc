@@ -31,8 +31,8 @@ struct Files {
 };
 
 Files& Fs() {
-  static Files files;
-  static bool ready = false;
+  thread_local Files files;
+  thread_local bool ready = false;
   if (!ready) {  // the system folder exists from the start, as after Reset
     ready = true;
     AddFolders(files.system);

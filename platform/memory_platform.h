@@ -4,6 +4,7 @@
 // operation, and lets its user (the preview, or a host test) set the machine
 // up and look at it afterwards. Controls that only tests need (injected
 // failures, denied rights, open-handle counts) are in memory_testing.h.
+// Each thread has a machine of its own, so machines can run side by side.
 #pragma once
 
 #include <cstdint>

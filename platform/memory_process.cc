@@ -24,12 +24,12 @@ struct JournalState {
 };
 
 Process& TheProcess() {
-  static Process process;
+  thread_local Process process;
   return process;
 }
 
 JournalState& TheRecord() {
-  static JournalState record;
+  thread_local JournalState record;
   return record;
 }
 
@@ -38,7 +38,7 @@ JournalState& TheRecord() {
 namespace internal {
 
 Controls& TheControls() {
-  static Controls controls;
+  thread_local Controls controls;
   return controls;
 }
 

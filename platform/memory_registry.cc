@@ -57,12 +57,12 @@ struct Registry {
 };
 
 Registry& Reg() {
-  static Registry registry;
+  thread_local Registry registry;
   return registry;
 }
 
 // Never reset, so a handle kept from an earlier run stays unknown.
-std::uintptr_t next_handle = 0x1000;
+thread_local std::uintptr_t next_handle = 0x1000;
 
 Key& RootKey(Root root) { return *Reg().roots[static_cast<int>(root)]; }
 

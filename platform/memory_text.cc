@@ -14,7 +14,7 @@ struct TextState {
 };
 
 TextState& Text() {
-  static TextState state;
+  thread_local TextState state;
   return state;
 }
 

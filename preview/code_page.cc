@@ -1,10 +1,6 @@
 #include "preview/code_page.h"
 
-#include <iconv.h>
-#include <locale.h>
-#include <wctype.h>
-
-#include <cerrno>
+#include "preview/code_page_system.h"
 
 namespace preview {
 
@@ -12,45 +8,11 @@ namespace {
 
 constexpr char16_t kQuestion = u'?';
 
-// One conversion of a short byte sequence into UTF-16LE; false for bytes the
-// code page does not define, *incomplete for the start of a longer one.
-bool Convert(iconv_t cd, const unsigned char* bytes, size_t length,
-             std::u16string* out, bool* incomplete) {
-  *incomplete = false;
-  char in[4];
-  for (size_t i = 0; i < length; ++i) in[i] = static_cast<char>(bytes[i]);
-  char result[16];
-  char* in_ptr = in;
-  size_t in_left = length;
-  char* out_ptr = result;
-  size_t out_left = sizeof result;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
-    *incomplete = errno == EINVAL;
-    return false;
-  }
-  out->clear();
-  for (char* p = result; p + 1 < out_ptr; p += 2) {
-    out->push_back(static_cast<char16_t>(static_cast<unsigned char>(p[0]) |
-                                         static_cast<unsigned char>(p[1]) << 8));
-  }
-  return true;
-}
-
-locale_t UnicodeLocale() {
-  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-  return locale;
-}
-
 }  // namespace
 
 std::unique_ptr<CodePage> CodePage::Open(int number, std::string* error) {
-  const std::string name = "CP" + std::to_string(number);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    *error = "code page " + std::to_string(number) + " is not available";
-    return nullptr;
-  }
+  std::unique_ptr<system::Converter> converter = system::Converter::Open(number, error);
+  if (!converter) return nullptr;
   std::unique_ptr<CodePage> page(new CodePage());
   page->number_ = number;
   page->reverse_.assign(0x10000, 0);
@@ -58,7 +20,7 @@ std::unique_ptr<CodePage> CodePage::Open(int number, std::string* error) {
   bool incomplete = false;
   for (int b = 1; b < 256; ++b) {
     const unsigned char byte = static_cast<unsigned char>(b);
-    if (Convert(cd, &byte, 1, &units, &incomplete) && units.size() == 1) {
+    if (converter->Convert(&byte, 1, &units, &incomplete) && units.size() == 1) {
       page->single_[b] = units[0];
       if (page->reverse_[units[0]] == 0) page->reverse_[units[0]] = byte;
     } else if (incomplete) {
@@ -79,7 +41,7 @@ std::unique_ptr<CodePage> CodePage::Open(int number, std::string* error) {
       for (int trail = 1; trail < 256; ++trail) {
         const unsigned char pair[2] = {static_cast<unsigned char>(lead),
                                        static_cast<unsigned char>(trail)};
-        if (Convert(cd, pair, 2, &units, &incomplete) && units.size() == 1) {
+        if (converter->Convert(pair, 2, &units, &incomplete) && units.size() == 1) {
           const unsigned short code = static_cast<unsigned short>(lead << 8 | trail);
           page->double_[code] = units[0];
           if (page->reverse_[units[0]] == 0) page->reverse_[units[0]] = code;
@@ -98,7 +60,6 @@ std::unique_ptr<CodePage> CodePage::Open(int number, std::string* error) {
       b = last + 1;
     }
   }
-  iconv_close(cd);
   return page;
 }
 
@@ -160,10 +121,7 @@ char16_t CodePage::Upcase(char16_t unit) const {
                                         : unit;
   }
   if (unit >= 0xD800 && unit < 0xE000) return unit;
-  locale_t locale = UnicodeLocale();
-  if (locale == static_cast<locale_t>(0)) return unit;
-  const wint_t upper = towupper_l(static_cast<wint_t>(unit), locale);
-  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : unit;
+  return system::Upcase(unit);
 }
 
 }  // namespace preview

@@ -3,13 +3,26 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "preview/exports.h"
+#include "preview/fleet.h"
+#include "preview/live.h"
 #include "preview/option_table_format.h"
+#include "preview/parallel.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
 #include "preview/windows_version.h"
@@ -81,14 +94,20 @@ void WriteAll(const std::vector<std::pair<std::string, std::string>>& files) {
   }
 }
 
-Machine MachineFrom(const PlanOptions& options) {
-  Machine machine;
+std::optional<unsigned long> WindowsOption(const PlanOptions& options) {
+  if (options.windows.empty()) return std::nullopt;
   const std::optional<unsigned long> word = ParseVersion(options.windows);
   if (!word) {
     throw InputError{"--windows: unknown Windows version \"" + options.windows +
                      "\" (use " + VersionHelp() + ")"};
   }
-  machine.version_word = *word;
+  return word;
+}
+
+// What the options say of every machine: all but the registry and, for a
+// fleet, the version.
+Machine BaseMachine(const PlanOptions& options) {
+  Machine machine;
   if (options.command_line) {
     machine.command_line = *options.command_line;
   } else {
@@ -109,16 +128,32 @@ Machine MachineFrom(const PlanOptions& options) {
     }
     machine.package_dir = *options.package;
   }
-  for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path));
   return machine;
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
 }
 
 }  // namespace
 
-void AddPlanOptions(CLI::App* command, PlanOptions* options) {
-  command->add_option("--windows", options->windows,
-                      "Windows version: " + VersionHelp())
-      ->required();
+void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
+  if (fleet) {
+    command->add_option("--windows", options->windows,
+                        "Windows version of every machine, instead of its ver.txt: " +
+                            VersionHelp());
+  } else {
+    CLI::Option* live = command->add_flag(
+        "--live", options->live,
+        "Plan for this Windows machine: its keys (read only), version and system "
+        "folder (Windows build only)");
+    command->add_option("--windows", options->windows, "Windows version: " + VersionHelp())
+        ->excludes(live);
+  }
   CLI::Option* tail = command->add_option(
       "--tail", options->tail,
       "Command-line tail (default empty); the program path is C:\\Pkg\\launcher.exe");
@@ -137,8 +172,9 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options) {
                       "A folder standing for the package: only files present there are "
                       "staged (names without regard to case, data3.cab a subfolder)");
   command->add_option("--codepage", options->codepage,
-                      "ANSI code page of the machine, for text in version-5 files")
-      ->capture_default_str();
+                      "ANSI code page of the machine, for text in version-5 files "
+                      "(default 1252; with --live, the machine's own)");
+  if (fleet) return;
   command->add_option("--after", options->after,
                       "Write the registry state after the run as a REGEDIT4 file");
   command->add_option("--changes", options->changes,
@@ -149,9 +185,22 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options) {
 int RunPlan(const PlanOptions& options) {
   try {
     std::string error;
-    const std::unique_ptr<CodePage> code_page = CodePage::Open(options.codepage, &error);
+    const std::unique_ptr<CodePage> code_page = CodePage::Open(
+        options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
-    const Machine machine = MachineFrom(options);
+    Machine machine = BaseMachine(options);
+    if (options.live) {
+      const std::optional<std::string> failure = ReadLiveMachine(&machine);
+      if (failure) throw InputError{"--live: " + *failure};
+      if (!options.reg_files.empty()) {
+        throw InputError{"--live reads this machine's registry: give no .reg files"};
+      }
+    } else {
+      const std::optional<unsigned long> word = WindowsOption(options);
+      if (!word) throw InputError{"--windows is required (or --live on Windows)"};
+      machine.version_word = *word;
+    }
+    for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path));
     const Plan plan = MakePlan(machine, *code_page);
 
     std::vector<std::pair<std::string, std::string>> files;
@@ -175,6 +224,55 @@ int RunPlan(const PlanOptions& options) {
     std::cerr << "launcher-preview: " << error.message << "\n";
     return 2;
   }
+}
+
+int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders) {
+  std::vector<FleetRow> rows(folders.size());
+  try {
+    std::string error;
+    const std::unique_ptr<CodePage> code_page = CodePage::Open(
+        options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
+    if (!code_page) throw InputError{"--codepage: " + error};
+    const Machine base = BaseMachine(options);
+    const std::optional<unsigned long> version = WindowsOption(options);
+    if (folders.empty()) throw InputError{"fleet: no machine folder given"};
+    const bool show = StderrIsTerminal();
+    const auto begin = std::chrono::steady_clock::now();
+    RunInParallel(
+        folders.size(), Cores(),
+        [&](size_t i) { rows[i] = PlanFleetMachine(folders[i], base, version, *code_page); },
+        [&](size_t done) {
+          if (!show) return;
+          const double seconds =
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+          const double rate = seconds > 0 ? done / seconds : 0;
+          const double left = rate > 0 ? (folders.size() - done) / rate : 0;
+          std::fprintf(stderr, "\rfleet: %zu of %zu machines, %.0f a second, %.0f s left   ",
+                       done, folders.size(), rate, left);
+          if (done == folders.size()) std::fprintf(stderr, "\n");
+        });
+  } catch (const InputError& error) {
+    std::cerr << "launcher-preview: " << error.message << "\n";
+    return 2;
+  }
+  std::string out = FleetHeader() + "\n";
+  bool failed = false;
+  for (const FleetRow& row : rows) {
+    out += FleetLine(row) + "\n";
+    failed = failed || row.failed;
+  }
+  std::cout << out;
+  return failed ? 1 : 0;
+}
+
+int RunCollectScript() {
+#ifdef _WIN32
+  // The script has its CR LF already: no text-mode translation.
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::cout << CollectScript();
+  return 0;
 }
 
 int RunTable(const std::string& format) {

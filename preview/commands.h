@@ -18,18 +18,23 @@ struct PlanOptions {
   std::optional<std::string> system_dir;
   std::string current_dir = "C:\\Pkg";
   std::optional<std::string> package;
-  int codepage = 1252;
+  std::optional<int> codepage;  // 1252, or the machine's own with --live
   std::optional<std::string> after;
   std::optional<std::string> changes;
   bool json = false;
+  bool live = false;
   std::vector<std::string> reg_files;
 };
 
-// The options of "plan" (the registry files excepted).
-void AddPlanOptions(CLI::App* command, PlanOptions* options);
+// The options of "plan" (the registry files excepted), or those of "fleet":
+// the machine options without the outputs, --windows optional.
+void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet);
 
 // Each returns the exit code: 0, or 2 after one message on stderr.
 int RunPlan(const PlanOptions& options);
 int RunTable(const std::string& format);
+// One CSV row per machine folder; 1 when any machine failed.
+int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders);
+int RunCollectScript();
 
 }  // namespace preview

@@ -3,6 +3,9 @@
 // in-memory platform.
 //
 //   launcher-preview plan --windows NAME [options] [REGFILE...]
+//   launcher-preview plan --live [options]           (Windows build)
+//   launcher-preview fleet [options] DIR...
+//   launcher-preview collect-script
 //   launcher-preview table [--format text|markdown|csv]
 //
 // Exit code 0, or 2 with one message on stderr for bad input of any kind;
@@ -24,10 +27,21 @@ int main(int argc, char** argv) {
   CLI::App* plan = app.add_subcommand(
       "plan", "Runs the launcher in memory over the registry the files describe and "
               "prints the plan.");
-  preview::AddPlanOptions(plan, &plan_options);
+  preview::AddPlanOptions(plan, &plan_options, false);
   plan->add_option("REGFILE", plan_options.reg_files,
                    "Registry exports (regedit /e), merged in order; none: no key of the "
                    "launcher exists");
+
+  preview::PlanOptions fleet_options;
+  std::vector<std::string> fleet_folders;
+  CLI::App* fleet = app.add_subcommand(
+      "fleet", "Plans every machine folder (its .reg exports and ver.txt) and prints one "
+               "CSV row per machine.");
+  preview::AddPlanOptions(fleet, &fleet_options, true);
+  fleet->add_option("DIR", fleet_folders, "Machine folders, one per machine")->required();
+
+  CLI::App* collect = app.add_subcommand(
+      "collect-script", "Prints the batch file that collects a machine's exports and ver.txt.");
 
   std::string table_format = "text";
   CLI::App* table = app.add_subcommand(
@@ -47,8 +61,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // A subcommand's own --help comes here too.
     if (error.get_exit_code() == 0) {
-      std::cout << (plan->parsed() ? plan->help() : table->parsed() ? table->help()
-                                                                      : app.help());
+      CLI::App* asked = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
+      std::cout << asked->help();
       return 0;
     }
     std::cerr << "launcher-preview: " << error.what() << "\n";
@@ -56,5 +70,7 @@ int main(int argc, char** argv) {
   }
 
   if (*table) return preview::RunTable(table_format);
+  if (*fleet) return preview::RunFleet(fleet_options, fleet_folders);
+  if (*collect) return preview::RunCollectScript();
   return preview::RunPlan(plan_options);
 }

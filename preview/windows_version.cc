@@ -1,5 +1,6 @@
 #include "preview/windows_version.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -55,6 +56,88 @@ std::string DescribeVersion(unsigned long word) {
                   minor, (word >> 16) & 0x7FFF);
   }
   return text;
+}
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return text;
+}
+
+// "4.10.1998" at pos: its numbers, at least major and minor.
+bool Numbers(const std::string& text, size_t pos, std::vector<unsigned long>* out) {
+  out->clear();
+  while (pos < text.size() && out->size() < 3) {
+    if (!std::isdigit(static_cast<unsigned char>(text[pos]))) break;
+    unsigned long n = 0;
+    size_t digits = 0;
+    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])) &&
+           digits < 6) {
+      n = n * 10 + static_cast<unsigned long>(text[pos++] - '0');
+      ++digits;
+    }
+    out->push_back(n);
+    if (pos < text.size() && text[pos] == '.') ++pos; else break;
+  }
+  return out->size() >= 2;
+}
+
+}  // namespace
+
+std::optional<unsigned long> VersionFromVer(const std::string& text, std::string* error) {
+  // The line that names Windows; ver on 9x prints a blank line first.
+  std::string line;
+  size_t from = 0;
+  while (from <= text.size()) {
+    size_t end = text.find_first_of("\r\n", from);
+    if (end == std::string::npos) end = text.size();
+    const std::string candidate = text.substr(from, end - from);
+    if (Lower(candidate).find("windows") != std::string::npos) {
+      line = candidate;
+      break;
+    }
+    from = end + 1;
+  }
+  const std::string lower = Lower(line);
+  std::vector<unsigned long> v;
+  size_t at = lower.find("version ");
+  bool found = at != std::string::npos && Numbers(lower, at + 8, &v);
+  for (size_t i = 0; !found && i < lower.size(); ++i) {
+    // Wine's form: the numbers right after a blank.
+    if (std::isdigit(static_cast<unsigned char>(lower[i])) && i > 0 && lower[i - 1] == ' ' &&
+        lower.compare(0, 17, "microsoft windows") == 0) {
+      found = Numbers(lower, i, &v) && v.size() == 3;
+    }
+  }
+  if (line.empty() || !found) {
+    std::string shown;
+    for (char c : text) {
+      if (static_cast<unsigned char>(c) >= 0x20) shown += c;
+      else if (!shown.empty() && shown.back() != ' ') shown += ' ';
+      if (shown.size() >= 60) break;
+    }
+    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    *error = "ver.txt names no Windows version: \"" + shown + "\"";
+    return std::nullopt;
+  }
+  const unsigned long major = v[0];
+  const unsigned long minor = v[1];
+  const unsigned long build = v.size() > 2 ? v[2] & 0x7FFF : 0;
+  const bool nt = lower.find("windows nt") != std::string::npos;
+  if (major == 4 && !nt && (minor == 0 || minor == 10 || minor == 90)) {
+    return 0xC0000000UL | minor << 8 | major;  // the 9x family
+  }
+  if (major == 4 && minor != 0) {
+    *error = "ver.txt names an unknown Windows 4." + std::to_string(minor);
+    return std::nullopt;
+  }
+  if (major < 4 || major > 10 || minor > 99) {
+    *error = "ver.txt names an unknown Windows version " + std::to_string(major) + "." +
+             std::to_string(minor);
+    return std::nullopt;
+  }
+  return build << 16 | minor << 8 | major;
 }
 
 std::string DefaultSystemDirectory(unsigned long word) {

@@ -21,6 +21,12 @@ std::optional<unsigned long> ParseVersion(const std::string& text);
 // "Windows XP" for a known word, else "version 6.1 (build 7601)" and the
 // like, read from the word.
 std::string DescribeVersion(unsigned long word);
+// The version word of what the "ver" command printed ("Windows 98 [Version
+// 4.10.1998]", "Microsoft Windows XP [Version 5.1.2600]", Wine's shorter
+// "Microsoft Windows 5.1.2600", ...); nullopt with the reason for a text
+// that names no Windows version.
+std::optional<unsigned long> VersionFromVer(const std::string& text,
+                                            std::string* error);
 // The system folder Windows of that version has by default.
 std::string DefaultSystemDirectory(unsigned long word);
 

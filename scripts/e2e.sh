@@ -36,6 +36,9 @@ export WINEDEBUG=-all
 export WINEARCH=win32
 # No menu entries, file associations or mono/gecko downloads in the prefix.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# A bare prefix has no PATH of its own (wineboot writes it); the collection
+# script finds regedit on it, as on Windows.
+export WINEPATH='C:\windows\system32;C:\windows'
 # Nothing here shows a window: run without a display.
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -43,6 +46,10 @@ now() { date +%s; }
 say() { echo "e2e: $*"; }
 
 [ -f "$launcher" ] || { echo "e2e: $launcher is missing; build the win32 preset first" >&2; exit 1; }
+preview_exe=$build_dir/launcher-preview.exe
+preview_host=${E2E_PREVIEW:-$repo/build/host/launcher-preview}
+[ -f "$preview_exe" ] || { echo "e2e: $preview_exe is missing; build the win32 preset first" >&2; exit 1; }
+[ -x "$preview_host" ] || { echo "e2e: $preview_host is missing; build the host preset first" >&2; exit 1; }
 
 # ---- test programs ----------------------------------------------------------
 # Built directly: they use the C runtime and the standard library, unlike the
@@ -124,6 +131,9 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
   cp -a "$root/pkg" "$root/pkg with blanks/Disk 1"
   mkdir -p "$root/bin"
   cp "$out/runner.exe" "$root/bin/runner.exe"
+  # The preview's Windows build and collection script, for the field cases.
+  cp "$preview_exe" "$root/bin/launcher-preview.exe"
+  "$preview_host" collect-script > "$root/bin/collect.bat"
 
   local args=("${runner_args[@]}")
   [ -n "$selection" ] && args+=("$selection")

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "preview/changes.h"
+#include "preview/fleet.h"
 #include "preview/display.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
@@ -72,7 +73,9 @@ bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
                 std::string* error) {
   if (!fs::is_directory(folder)) return true;
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (Fold(entry.path().extension().string()) == ".reg") files.push_back(entry.path());
+  }
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) {
     preview::Source source{file.string(), {}};
@@ -139,13 +142,11 @@ Image Exported(const Image& image, const std::vector<KeyId>& left_out) {
   return kept;
 }
 
-// A registry of the plan's kind holding the files.
-Image Loaded(const preview::Plan& plan, const std::vector<preview::Source>& files,
+// A registry of the plan's kind (9x or NT) holding the files.
+Image Loaded(bool nine_x, const std::vector<preview::Source>& files,
              const preview::CodePage& code_page) {
   memory::Reset();
-  memory::UseTextStorage(plan.family == launcher::Family::kWindows9x
-                             ? memory::TextStorage::kAnsi
-                             : memory::TextStorage::kUtf16,
+  memory::UseTextStorage(nine_x ? memory::TextStorage::kAnsi : memory::TextStorage::kUtf16,
                          &code_page);
   preview::StoreStandardKeys();
   (void)preview::LoadSources(files, code_page);
@@ -176,25 +177,45 @@ preview::Plan Plan(const Record& record, const std::vector<preview::Source>& bef
   return preview::MakePlan(machine, code_page);
 }
 
-std::vector<std::string> Compare(const preview::Plan& plan, const Record& record,
+// What a plan predicts, as the preview's outputs give it.
+struct Outcome {
+  bool nine_x = false;
+  std::string after_file;           // the --after file
+  std::vector<std::string> staged;  // names in the staging folder
+  std::string command = "<none>";   // the setup started
+  std::string iss = "<none>";       // the response file beside it
+};
+
+Outcome FromPlan(const preview::Plan& plan) {
+  Outcome outcome;
+  outcome.nine_x = plan.family == launcher::Family::kWindows9x;
+  outcome.after_file = regfile::Write(
+      regfile::Version::k4, regfile::Encoding::kBytes,
+      preview::StateItems(preview::KeysToShow(plan.before, plan.after, plan.listed)));
+  for (const preview::StagedFile& file : plan.staged) outcome.staged.push_back(file.name);
+  if (plan.setup_started) outcome.command = *plan.setup_command;
+  if (plan.response_file && plan.response_staged) {
+    outcome.iss = plan.response_file->substr(plan.response_file->rfind('\\') + 1);
+  }
+  return outcome;
+}
+
+std::vector<std::string> Compare(const Outcome& plan, const Record& record,
                                  const std::vector<preview::Source>& after,
                                  const preview::CodePage& code_page) {
   std::vector<std::string> differences;
   // The after-state as the --after file gives it, read back.
-  const std::string after_file = regfile::Write(
-      regfile::Version::k4, regfile::Encoding::kBytes,
-      preview::StateItems(preview::KeysToShow(plan.before, plan.after, plan.listed)));
   preview::Source predicted{"--after", {}};
   regfile::Error error;
-  if (!regfile::Parse(after_file, &predicted.file, &error)) {
+  if (!regfile::Parse(plan.after_file, &predicted.file, &error)) {
     return {"the --after file does not read back: " + error.message};
   }
   std::vector<KeyId> setup_made;
   for (const std::string& key : record.All("setup_created")) {
     setup_made.push_back(preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(key)));
   }
-  const Image real = Exported(Loaded(plan, after, code_page), setup_made);
-  const Image expected = Exported(Loaded(plan, {predicted}, code_page), setup_made);
+  const Image real = Exported(Loaded(plan.nine_x, after, code_page), setup_made);
+  const Image expected = Exported(Loaded(plan.nine_x, {predicted}, code_page), setup_made);
   const std::vector<preview::Change> difference = preview::Diff(real, expected);
   if (!difference.empty()) {
     differences.push_back("after-state differs; from the real run to the plan:" +
@@ -203,7 +224,7 @@ std::vector<std::string> Compare(const preview::Plan& plan, const Record& record
 
   std::vector<std::string> staged_real, staged_plan;
   for (const std::string& name : record.All("staged")) staged_real.push_back(Fold(name));
-  for (const preview::StagedFile& file : plan.staged) staged_plan.push_back(Fold(file.name));
+  for (const std::string& name : plan.staged) staged_plan.push_back(Fold(name));
   std::sort(staged_real.begin(), staged_real.end());
   std::sort(staged_plan.begin(), staged_plan.end());
   if (staged_real != staged_plan) {
@@ -215,23 +236,114 @@ std::vector<std::string> Compare(const preview::Plan& plan, const Record& record
 
   const std::vector<std::string> setups = record.All("setup");
   const std::string real_command = setups.empty() ? "<none>" : setups[0];
-  const std::string plan_command =
-      plan.setup_started ? *plan.setup_command : std::string("<none>");
-  if (setups.size() > 1 || real_command != plan_command) {
+  if (setups.size() > 1 || real_command != plan.command) {
     differences.push_back("setup command: real [" + real_command + "] x" +
-                          std::to_string(setups.size()) + ", plan [" + plan_command + "]");
+                          std::to_string(setups.size()) + ", plan [" + plan.command + "]");
   }
   // The fake setup names the response file it found beside it.
   const std::vector<std::string> seen = record.All("setup_iss");
-  if (!seen.empty() && plan.setup_started) {
-    std::string expected_iss = "<none>";
-    if (plan.response_file && plan.response_staged) {
-      expected_iss = plan.response_file->substr(plan.response_file->rfind('\\') + 1);
-    }
+  if (!seen.empty() && plan.command != "<none>") {
     const std::string real_iss = seen[0].substr(0, seen[0].find(':'));
-    if (Fold(real_iss) != Fold(expected_iss)) {
-      differences.push_back("setup.iss: real " + real_iss + ", plan " + expected_iss);
+    if (Fold(real_iss) != Fold(plan.iss)) {
+      differences.push_back("setup.iss: real " + real_iss + ", plan " + plan.iss);
     }
+  }
+  return differences;
+}
+
+std::vector<std::string> Compare(const preview::Plan& plan, const Record& record,
+                                 const std::vector<preview::Source>& after,
+                                 const preview::CodePage& code_page) {
+  return Compare(FromPlan(plan), record, after, code_page);
+}
+
+// A setting in the real after-state, as the fleet's columns give it.
+std::string RealSetting(const Image& image, const char* name) {
+  const KeyId id =
+      preview::IdOf(platform::Root::kLocalMachine, memory::StoredName("SOFTWARE\\Corvane\\NLX\\Settings"));
+  for (const memory::StoredKey& key : image) {
+    if (!(preview::IdOf(key.root, key.path) == id)) continue;
+    for (const memory::StoredValue& value : key.values) {
+      if (memory::ComparedName(value.name) != memory::ComparedName(memory::StoredName(name))) continue;
+      const std::string bytes = memory::ProgramData(value);
+      if (value.type == 4 && bytes.size() == 4) {
+        unsigned long n = 0;
+        for (int i = 3; i >= 0; --i) n = n << 8 | static_cast<unsigned char>(bytes[i]);
+        return std::to_string(n);
+      }
+      return bytes.substr(0, bytes.find('\0'));
+    }
+  }
+  return "";
+}
+
+// The field: the collection script's folder planned as a fleet machine and
+// as a plan, both against the real run; and the live plan against it.
+std::vector<std::string> CheckField(const fs::path& folder, const Record& record,
+                                    const std::vector<preview::Source>& after,
+                                    const std::string& drive_c,
+                                    const preview::CodePage& code_page) {
+  std::vector<std::string> differences;
+  std::vector<preview::Source> collected;
+  std::string error;
+  if (!LoadFolder(folder / "field", &collected, &error)) return {"field: " + error};
+
+  preview::Machine base;
+  base.command_line = record.One("command_line");
+  base.system_dir = record.One("system_dir");
+  base.current_dir = record.One("current_dir");
+  base.package_dir = HostPath(record.One("package"), drive_c);
+  const preview::FleetRow row =
+      preview::PlanFleetMachine((folder / "field").string(), base, std::nullopt, code_page);
+  const preview::Plan plan = Plan(record, collected, drive_c, code_page);
+  const nlohmann::ordered_json json = preview::PlanJson(plan, code_page);
+  const Image real = Loaded(plan.family == launcher::Family::kWindows9x, after, code_page);
+  std::string adapters;
+  for (const std::string& name : plan.adapters_tuned) adapters += (adapters.empty() ? "" : " ") + name;
+  const std::vector<std::string> expected = {
+      preview::FamilyName(plan.family),
+      plan.option ? std::to_string(plan.option) : "",
+      plan.response_file.value_or(""),
+      plan.setup_started ? "true" : "false",
+      plan.waits ? "true" : "false",
+      RealSetting(real, "GinaInstallOption"),
+      RealSetting(real, "SilentLeapOption"),
+      RealSetting(real, "XRStatus"),
+      RealSetting(real, "wModeSelect"),
+      json["install_type"].is_null() ? "" : json["install_type"].get<std::string>(),
+      adapters,
+      ""};
+  if (row.cells != expected) {
+    std::string expected_line = row.machine;
+    for (const std::string& cell : expected) expected_line += "," + cell;
+    differences.push_back("fleet row [" + preview::FleetLine(row) + "], plan and real run [" +
+                          expected_line + "]");
+  }
+  for (const std::string& d : Compare(plan, record, after, code_page)) {
+    differences.push_back("planned from the collected files: " + d);
+  }
+
+  // The live plan of the Windows build.
+  nlohmann::json live;
+  try {
+    live = nlohmann::json::parse(ReadAll(folder / "live.json"));
+  } catch (const std::exception& e) {
+    return {"live.json: " + std::string(e.what())};
+  }
+  Outcome outcome;
+  outcome.nine_x = live["family"] == "9x";
+  outcome.after_file = ReadAll(folder / "live-after.reg");
+  outcome.staged = live["staged"].get<std::vector<std::string>>();
+  if (!live["setup_command"].is_null()) outcome.command = live["setup_command"];
+  if (!live["response_file"].is_null() && live["response_file_staged"].get<bool>()) {
+    const std::string name = live["response_file"];
+    outcome.iss = name.substr(name.rfind('\\') + 1);
+  }
+  if (live["family"] != preview::FamilyName(plan.family)) {
+    differences.push_back("live plan: family " + live["family"].get<std::string>());
+  }
+  for (const std::string& d : Compare(outcome, record, after, code_page)) {
+    differences.push_back("live plan: " + d);
   }
   return differences;
 }
@@ -287,7 +399,7 @@ int main(int argc, char** argv) {
   }
   std::sort(cases.begin(), cases.end());
 
-  int agreed = 0, disagreed = 0;
+  int agreed = 0, disagreed = 0, field_cases = 0;
   for (const auto& [number, folder] : cases) {
     const Record record = ReadRecord(folder / "record.txt");
     std::vector<preview::Source> before, after;
@@ -313,6 +425,12 @@ int main(int argc, char** argv) {
         std::cout << "\n\n" << preview::PlanText(plan, *code_page);
       }
       differences = Compare(plan, record, after, *code_page);
+      if (fs::is_directory(folder / "field")) {
+        for (const std::string& d : CheckField(folder, record, after, drive_c, *code_page)) {
+          differences.push_back(d);
+        }
+        ++field_cases;
+      }
       if (plan.family == launcher::Family::kWindows9x) {
         // The same machine exported as 9x exports it.
         const std::vector<preview::Source> regedit4 = AsRegedit4(before, *code_page);
@@ -346,6 +464,11 @@ int main(int argc, char** argv) {
     }
     (differences.empty() ? agreed : disagreed)++;
   }
-  std::cout << "preview: " << agreed << " agree, " << disagreed << " disagree\n";
+  std::cout << "preview: " << agreed << " agree, " << disagreed << " disagree";
+  if (!demo) {
+    std::cout << "; " << field_cases
+              << " of them also collected by the script, planned as a fleet and live";
+  }
+  std::cout << "\n";
   return disagreed == 0 && agreed > 0 ? 0 : 1;
 }

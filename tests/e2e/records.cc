@@ -28,25 +28,10 @@ const Export kExports[] = {
 constexpr DWORD kRegeditLimitMs = 30000;
 
 std::string RunRegedit(const std::string& file, const std::string& key) {
-  char system[MAX_PATH] = {};
-  GetSystemDirectoryA(system, sizeof system);
-  const std::string program = std::string(system) + "\\regedit.exe";
-  std::string line = "regedit.exe /e \"" + file + "\" \"" + key + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return "cannot start " + program;
-  }
-  const bool ended = WaitForSingleObject(process.hProcess, kRegeditLimitMs) != WAIT_TIMEOUT;
-  if (!ended) {
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 10000);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return ended ? "" : "regedit did not end";
+  const std::string error =
+      RunProgram(SystemProgram("regedit.exe"), "regedit.exe /e \"" + file + "\" \"" + key + "\"",
+                 "", kRegeditLimitMs);
+  return error == "regedit.exe did not end" ? "regedit did not end" : error;
 }
 
 // regedit's exports are UTF-16LE with a byte-order mark; the keys are ASCII.
@@ -64,6 +49,50 @@ bool LooksLikeExport(const std::string& bytes, const std::string& key) {
 }
 
 }  // namespace
+
+std::string SystemProgram(const std::string& name) {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, sizeof system);
+  return std::string(system) + "\\" + name;
+}
+
+std::string RunProgram(const std::string& program, const std::string& command_line,
+                       const std::string& output, unsigned long limit_ms,
+                       unsigned long* exit_code) {
+  std::string line = command_line;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  HANDLE out = INVALID_HANDLE_VALUE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return "cannot write " + output;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  }
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(program.c_str(), &line[0], nullptr, nullptr,
+                                      out != INVALID_HANDLE_VALUE, 0, nullptr, nullptr,
+                                      &startup, &process);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  const std::string name = program.substr(program.rfind('\\') + 1);
+  if (!started) return "cannot start " + program;
+  const bool ended = WaitForSingleObject(process.hProcess, limit_ms) != WAIT_TIMEOUT;
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 10000);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  if (exit_code != nullptr) *exit_code = code;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (!ended) return name + " did not end";
+  return "";
+}
 
 void Record::Add(const std::string& key, const std::string& value) {
   text_ += key + "=" + value + "\r\n";

@@ -25,6 +25,15 @@ class Record {
 // sets *folder to it. "" or what could not be done.
 std::string FreshRecordsFolder(const std::string& name, std::string* folder);
 
+// <system folder>\<name>.
+std::string SystemProgram(const std::string& name);
+// Runs the program with the command line and waits for it, at most
+// limit_ms; its standard output goes to the file output unless that is "".
+// "" or what went wrong; *exit_code, when given, gets the exit code.
+std::string RunProgram(const std::string& program, const std::string& command_line,
+                       const std::string& output, unsigned long limit_ms,
+                       unsigned long* exit_code = nullptr);
+
 // Exports each of the recorded keys that exists into <folder>, one regedit
 // run per key. "" or the first failure.
 std::string ExportKeys(const std::string& folder);

@@ -203,8 +203,10 @@ std::string Arrange(const Case& c) {
     if (!WriteValue({HKEY_LOCAL_MACHINE, kControlKey}, "Script", value)) return "cannot write the script";
   }
 
-  if (!SetVersion("launcher.exe", c.version) || !SetVersion("setup.exe", c.version)) {
-    return "cannot set the Windows version";
+  // The collection script's ver and the live preview see the case's
+  // version too.
+  for (const char* program : {"launcher.exe", "setup.exe", "cmd.exe", "launcher-preview.exe"}) {
+    if (!SetVersion(program, c.version)) return "cannot set the Windows version";
   }
   return "";
 }
@@ -674,6 +676,49 @@ bool ParseArguments(int argc, char** argv, Config* config) {
   return true;
 }
 
+// ---- The preview in the field --------------------------------------------------
+// On these cases, just before the launcher starts, the collection script
+// runs in Wine's cmd and the Windows build of the preview plans the machine
+// live; the host then checks both against the real run.
+const std::set<int> kFieldCases = {22, 57, 100, 121, 122, 125, 127, 130};
+
+// One argument as the C runtime splits a command line back into argv.
+std::string Argument(const std::string& text) {
+  std::string quoted = "\"";
+  size_t slashes = 0;
+  for (char c : text) {
+    if (c == '\\') {
+      ++slashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * slashes + 1 : slashes, '\\');
+    slashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * slashes, '\\');
+  return quoted + "\"";
+}
+
+std::string Field(const Invocation& how, const std::string& records) {
+  const std::string field = records + "\\field";
+  std::string error = RunProgram(SystemProgram("cmd.exe"),
+                                 "cmd.exe /c C:\\e2e\\bin\\collect.bat " + field, "", 60000);
+  if (!error.empty()) return "collection script: " + error;
+  if (GetFileAttributesA((field + "\\ver.txt").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return "the collection script wrote no ver.txt";
+  }
+  unsigned long code = 0;
+  error = RunProgram("C:\\e2e\\bin\\launcher-preview.exe",
+                     "launcher-preview.exe plan --live --json --command-line " +
+                         Argument(how.command_line) + " --current-dir " +
+                         Argument(how.current_dir) + " --package " + Argument(how.package) +
+                         " --after " + Argument(records + "\\live-after.reg"),
+                     records + "\\live.json", 60000, &code);
+  if (!error.empty()) return "live preview: " + error;
+  if (code != 0) return "live preview: exit code " + std::to_string(code);
+  return "";
+}
+
 }  // namespace
 }  // namespace e2e
 
@@ -715,6 +760,7 @@ int main(int argc, char** argv) {
       if (!error.empty()) error = "cannot prepare: " + error;
     }
     if (error.empty()) error = ExportKeys(records + "\\before");
+    if (error.empty() && kFieldCases.count(number) != 0) error = Field(how, records);
     Run run;
     Record record = Facts(c, name, how, nullptr);
     if (error.empty()) {
