@@ -52,4 +52,14 @@ expect "help" 0 "--windows" plan --help
 expect "good input" 0 "Install type: driver only" plan --windows xp --tail "/S /UNINSTALL" "${out[@]}" "$work/good.reg"
 [ -s "$work/after.reg" ] && [ -s "$work/changes.reg" ] || { echo "not ok - good input wrote no files"; failures=$((failures + 1)); }
 
+mkdir -p "$work/pc1" "$work/pc2"
+cp "$work/good.reg" "$work/pc1/instuser.reg"
+printf 'Microsoft Windows XP [Version 5.1.2600]\r\n' > "$work/pc1/ver.txt"
+expect "fleet" 0 "pc1,xp,15,data3.cab\\SUNINSTALLDA.iss" fleet --tail "/S /UNINSTALL" "$work/pc1"
+expect "fleet with a failing machine" 1 "pc2,,,,,,,,,,,," fleet "$work/pc1" "$work/pc2"
+expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$work/pc1"
+expect "fleet takes no --after" 2 "--after" fleet --after x "$work/pc1"
+expect "collect script" 0 "regedit /e %1" collect-script
+"$preview" collect-script | od -c | grep -q '\\r  \\n' || { echo "not ok - collect script without CR LF"; failures=$((failures + 1)); }
+
 [ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }
