@@ -60,6 +60,9 @@ expect "fleet with a failing machine" 1 "pc2,,,,,,,,,,,," fleet "$work/pc1" "$wo
 expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$work/pc1"
 expect "fleet takes no --after" 2 "--after" fleet --after x "$work/pc1"
 expect "collect script" 0 "regedit /e %1" collect-script
-"$preview" collect-script | od -c | grep -q '\\r  \\n' || { echo "not ok - collect script without CR LF"; failures=$((failures + 1)); }
+"$preview" collect-script > "$work/collect.bat"
+crs=$(tr -cd '\r' < "$work/collect.bat" | wc -c)
+lfs=$(tr -cd '\n' < "$work/collect.bat" | wc -c)
+[ "$crs" = "$lfs" ] && [ "$lfs" -gt 5 ] || { echo "not ok - collect script lines end in CR LF"; failures=$((failures + 1)); }
 
 [ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }
