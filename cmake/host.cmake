@@ -74,3 +74,23 @@ foreach(source IN LISTS BENCH_SOURCES)
   add_executable(${name} ${source})
   target_link_libraries(${name} PRIVATE preview_lib)
 endforeach()
+
+# Random machines for the fidelity check (scripts/fidelity.sh), chosen as
+# the whole-run fuzz target chooses them; FuzzedDataProvider is clang's.
+execute_process(COMMAND clang++ -print-resource-dir
+                OUTPUT_VARIABLE CLANG_RESOURCE_DIR OUTPUT_STRIP_TRAILING_WHITESPACE
+                ERROR_QUIET)
+if(EXISTS ${CLANG_RESOURCE_DIR}/include/fuzzer/FuzzedDataProvider.h)
+  add_executable(fidelity_generate ${CMAKE_SOURCE_DIR}/tests/fidelity/generate.cc
+                                   ${CMAKE_SOURCE_DIR}/fuzz/world.cc)
+  # Only that header: clang's own stddef.h and the like would shadow g++'s.
+  set(FUZZER_HEADERS ${CMAKE_BINARY_DIR}/fuzzer-headers)
+  file(MAKE_DIRECTORY ${FUZZER_HEADERS})
+  if(NOT EXISTS ${FUZZER_HEADERS}/fuzzer)
+    file(CREATE_LINK ${CLANG_RESOURCE_DIR}/include/fuzzer ${FUZZER_HEADERS}/fuzzer SYMBOLIC)
+  endif()
+  target_include_directories(fidelity_generate SYSTEM PRIVATE ${FUZZER_HEADERS})
+  target_link_libraries(fidelity_generate PRIVATE preview_lib memory_testing)
+else()
+  message(WARNING "clang's FuzzedDataProvider.h not found: no fidelity_generate")
+endif()

@@ -281,13 +281,20 @@ Status Journaled(Event event, Status status) {
   return status;
 }
 
+// RegOpenKeyExA and RegCreateKeyExA convert the path into the thread's
+// static Unicode buffer of MAX_PATH + 1 characters (Wine does exactly that,
+// after Windows): a longer path fails before any key is looked at.
+constexpr size_t kMaxPathUnits = 260;
+
 Status CreateCommon(Operation operation, Root root, const char* path,
                     platform::RegKey* key) {
   Event event = KeyEvent(operation, root, Text(path));
   if (internal::InjectedFailure()) return Journaled(event, kAccessDenied);
   if (key == nullptr) return Journaled(event, internal::kInvalidParameter);
+  const std::u16string units = internal::FromProgram(Text(path));
+  if (units.size() > kMaxPathUnits) return Journaled(event, kMoreData);
   std::vector<std::u16string> names;
-  if (!Split(internal::FromProgram(Text(path)), true, &names)) {
+  if (!Split(units, true, &names)) {
     return Journaled(event, internal::kBadPathname);
   }
   const std::u16string folded = JoinFolded(names);
@@ -463,9 +470,12 @@ Status OpenKey(Root root, const char* path, unsigned long access,
   if (key == nullptr) {
     return memory::Journaled(event, memory::internal::kInvalidParameter);
   }
+  const std::u16string units = memory::internal::FromProgram(memory::Text(path));
+  if (units.size() > memory::kMaxPathUnits) {
+    return memory::Journaled(event, memory::kMoreData);
+  }
   std::vector<std::u16string> names;
-  if (!memory::Split(memory::internal::FromProgram(memory::Text(path)), true,
-                     &names)) {
+  if (!memory::Split(units, true, &names)) {
     return memory::Journaled(event, memory::internal::kBadPathname);
   }
   const std::u16string folded = memory::JoinFolded(names);

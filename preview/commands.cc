@@ -122,6 +122,7 @@ Machine BaseMachine(const PlanOptions& options) {
     machine.system_dir = *options.system_dir;
   }
   machine.current_dir = options.current_dir;
+  machine.program = options.program;
   if (options.package) {
     if (!fs::is_directory(*options.package)) {
       throw InputError{*options.package + ": not a folder"};
@@ -168,6 +169,9 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
                       "Folder the launcher is started in; holds the package when the "
                       "program path has no folder")
       ->capture_default_str();
+  command->add_option("--program", options->program,
+                      "Where launcher.exe lies, when the command line does not start "
+                      "with its path (the package is beside it)");
   command->add_option("--package", options->package,
                       "A folder standing for the package: only files present there are "
                       "staged (names without regard to case, data3.cab a subfolder)");

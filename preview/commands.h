@@ -17,6 +17,7 @@ struct PlanOptions {
   std::optional<std::string> command_line;
   std::optional<std::string> system_dir;
   std::string current_dir = "C:\\Pkg";
+  std::optional<std::string> program;
   std::optional<std::string> package;
   std::optional<int> codepage;  // 1252, or the machine's own with --live
   std::optional<std::string> after;

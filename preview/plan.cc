@@ -227,7 +227,11 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
   memory::SetSystemDirectory(plan.system_dir);
   memory::SetCurrentDirectory(machine.current_dir);
   memory::SetCommandLine(machine.command_line);
-  plan.package_folder = ProgramFolder(machine.command_line, machine.current_dir);
+  // The program itself, when named, says where the package lies; else the
+  // command line's program path does.
+  plan.package_folder = machine.program
+                            ? ProgramFolder("\"" + *machine.program + "\"", machine.current_dir)
+                            : ProgramFolder(machine.command_line, machine.current_dir);
   PlacePackage(machine, &plan);
 
   StoreStandardKeys();

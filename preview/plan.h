@@ -20,6 +20,9 @@ struct Machine {
   std::string command_line = "C:\\Pkg\\launcher.exe";
   std::string system_dir;   // empty: the version's default
   std::string current_dir = "C:\\Pkg";
+  // The launcher's own path, when the command line does not start with it
+  // (a program may start it with any command line at all).
+  std::optional<std::string> program;
   // A folder of this machine standing for the package; none: every
   // package and response file is there.
   std::optional<std::string> package_dir;

@@ -10,6 +10,8 @@
 #   --quick   a covering set of 15 cases instead of the whole matrix
 #   --full    the whole matrix (the default)
 #   --demo    the demo's showcase runs, reported instead of checked
+#   --fidelity=N:SEED  N random machines (scripts/fidelity.sh) instead of
+#             the matrix, run for real and planned by the preview
 #
 # Each case's registry exports before and after the run and its facts
 # (tests/e2e/records.h) are gathered in $out/records/<case>, beside copies of
@@ -99,6 +101,7 @@ for arg in "$@"; do
     --quick) mode=quick ;;
     --full) mode=full ;;
     --demo) mode=demo; runner_args+=("$arg") ;;
+    --fidelity=*) mode=fidelity; fidelity=${arg#--fidelity=} ;;
     *) runner_args+=("$arg") ;;
   esac
 done
@@ -114,6 +117,10 @@ case $mode in
     selections=("--only=22,97,61,105,121,130,134" "--only=11,47,107,112,114,125,131,133") ;;
   demo)
     selections=("") ;;
+  fidelity)
+    selections=()
+    for ((i = 0; i < sessions; i++)); do selections+=("--shard=$i/$sessions"); done
+    runner_args+=('--fidelity=C:\e2e\fm') ;;
 esac
 
 # ---- one Wine session: a bare prefix, the package, the runner -----------------
@@ -131,6 +138,10 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
   cp -a "$root/pkg" "$root/pkg with blanks/Disk 1"
   mkdir -p "$root/bin"
   cp "$out/runner.exe" "$root/bin/runner.exe"
+  if [ $mode = fidelity ]; then
+    local shard=${selection#--shard=}
+    "$fidelity_generate" "$root/fm" "${fidelity%%:*}" "${fidelity#*:}" "${shard%/*}" "${shard#*/}"
+  fi
   # The preview's Windows build and collection script, for the field cases.
   cp "$preview_exe" "$root/bin/launcher-preview.exe"
   "$preview_host" collect-script > "$root/bin/collect.bat"
@@ -154,6 +165,11 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
 say "running the launcher under Wine (${#selections[@]} session(s))"
 start=$(now)
 records=$out/records
+[ $mode = fidelity ] && records=$build_dir/fidelity/records
+fidelity_generate=${E2E_FIDELITY_GENERATE:-$repo/build/host/fidelity_generate}
+if [ $mode = fidelity ] && [ ! -x "$fidelity_generate" ]; then
+  echo "e2e: $fidelity_generate is missing; build the host preset first" >&2; exit 1
+fi
 rm -rf "$records"
 mkdir -p "$scratch"
 pids=()
@@ -169,7 +185,13 @@ for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 mkdir -p "$records"
 for i in "${!selections[@]}"; do
   from=$scratch/s$i/prefix/drive_c/e2e/records
-  if [ -d "$from" ]; then cp -a "$from/." "$records/"; fi
+  [ -d "$from" ] || continue
+  cp -a "$from/." "$records/"
+  # Each record's own drive C:, where its machine's package lies.
+  session_c=$(cd "$scratch/s$i/prefix/drive_c" && pwd)
+  for record in "$from"/*/; do
+    printf '%s' "$session_c" > "$records/$(basename "$record")/prefix_drive_c"
+  done
 done
 if [ -d "$scratch/s0/prefix/drive_c/e2e/pkg" ]; then
   drive_c=$(cd "$scratch/s0/prefix/drive_c" && pwd)
@@ -251,6 +273,23 @@ if [ $mode != demo ] && [ -x "$preview_check" ]; then
   echo "e2e: the preview planned each case from its before-exports:"
   "$preview_check" "$records" > "$scratch/preview.out" || status=1
   grep -v '^ok ' "$scratch/preview.out" || true
+  if [ $mode = fidelity ]; then
+    # Each divergent machine is kept, to be made again from its seed or
+    # imported with regedit /s from its machine.reg.
+    kept=$build_dir/fidelity/divergent
+    rm -rf "$kept"
+    while read -r k; do
+      for i in "${!selections[@]}"; do
+        from=$scratch/s$i/prefix/drive_c/e2e/fm/$k
+        [ -f "$from/machine.txt" ] || continue
+        seed=$(tr -d '\r' < "$from/machine.txt" | sed -n 's/^seed=//p')
+        mkdir -p "$kept/seed-$seed"
+        cp "$from/machine.reg" "$from/machine.txt" "$kept/seed-$seed/"
+        cp -r "$records/$k" "$kept/seed-$seed/record"
+        echo "e2e: machine $k diverges: seed $seed, kept in $kept/seed-$seed (bash scripts/fidelity.sh 1 $seed)"
+      done
+    done < <(sed -n -E 's/^not ok ([0-9]+) .*/\1/p' "$scratch/preview.out")
+  fi
 fi
 say "finished in $(( $(now) - start )) s"
 [ $mode = demo ] || echo "$passed passed, $failed failed"

@@ -27,3 +27,6 @@ bash scripts/check_exe.sh build/win32/launcher.exe
 
 echo "== end-to-end under Wine"
 bash scripts/e2e.sh
+
+echo "== random machines, both ways (fixed seed)"
+bash scripts/fidelity.sh 100 20261209

@@ -90,17 +90,24 @@ bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
   return true;
 }
 
-// A Windows path of the prefix's drive C: as a path of this machine.
+// A Windows path of the prefix's drive C: as a path of this machine, where
+// Wine keeps names in UTF-8.
 std::string HostPath(const std::string& windows, const std::string& drive_c) {
+  static std::string error;
+  static const std::unique_ptr<preview::CodePage> cp1252 = preview::CodePage::Open(1252, &error);
   std::string rest = windows.size() >= 3 ? windows.substr(3) : "";
   std::replace(rest.begin(), rest.end(), '\\', '/');
-  return drive_c + "/" + rest;
+  return drive_c + "/" + preview::Utf8FromAnsi(rest, *cp1252);
 }
 
+// Wine's version names as the preview's --windows takes them.
 const char* WindowsName(const std::string& version) {
-  if (version == "win98") return "98";
-  if (version == "win2k") return "2000";
-  if (version == "winxp") return "xp";
+  static const char* const kNames[][2] = {
+      {"win95", "95"}, {"win98", "98"}, {"winme", "me"}, {"nt40", "nt4"}, {"win2k", "2000"},
+      {"winxp", "xp"}, {"win2003", "2003"}, {"vista", "vista"}, {"win7", "7"}};
+  for (const auto& name : kNames) {
+    if (version == name[0]) return name[1];
+  }
   return "7";
 }
 
@@ -173,6 +180,7 @@ preview::Plan Plan(const Record& record, const std::vector<preview::Source>& bef
   machine.system_dir = record.One("system_dir");
   machine.current_dir = record.One("current_dir");
   machine.package_dir = HostPath(record.One("package"), drive_c);
+  if (!record.One("program").empty()) machine.program = record.One("program");
   machine.sources = before;
   return preview::MakePlan(machine, code_page);
 }
@@ -402,6 +410,8 @@ int main(int argc, char** argv) {
   int agreed = 0, disagreed = 0, field_cases = 0;
   for (const auto& [number, folder] : cases) {
     const Record record = ReadRecord(folder / "record.txt");
+    const std::string own_c = ReadAll(folder / "prefix_drive_c");
+    const std::string& drive_c_of_case = own_c.empty() ? drive_c : own_c;
     std::vector<preview::Source> before, after;
     std::string load_error;
     std::vector<std::string> differences;
@@ -411,14 +421,14 @@ int main(int argc, char** argv) {
     }
     preview::Plan plan;
     if (differences.empty()) {
-      plan = Plan(record, before, drive_c, *code_page);
+      plan = Plan(record, before, drive_c_of_case, *code_page);
       if (demo) {
         std::cout << "\n=== demo " << number << ": " << record.One("note") << "\n"
                   << "--- the plan: launcher-preview plan --windows "
                   << WindowsName(record.One("version")) << " --command-line '"
                   << record.One("command_line") << "' --system-dir '"
                   << record.One("system_dir") << "' --package '"
-                  << HostPath(record.One("package"), drive_c) << "'";
+                  << HostPath(record.One("package"), drive_c_of_case) << "'";
         for (const preview::Source& source : before) {
           std::cout << " " << fs::path(source.name).filename().string();
         }
@@ -426,7 +436,7 @@ int main(int argc, char** argv) {
       }
       differences = Compare(plan, record, after, *code_page);
       if (fs::is_directory(folder / "field")) {
-        for (const std::string& d : CheckField(folder, record, after, drive_c, *code_page)) {
+        for (const std::string& d : CheckField(folder, record, after, drive_c_of_case, *code_page)) {
           differences.push_back(d);
         }
         ++field_cases;
@@ -437,7 +447,7 @@ int main(int argc, char** argv) {
         if (regedit4.size() != before.size()) {
           differences.push_back("the before-state does not convert to REGEDIT4");
         } else {
-          const preview::Plan again = Plan(record, regedit4, drive_c, *code_page);
+          const preview::Plan again = Plan(record, regedit4, drive_c_of_case, *code_page);
           for (const std::string& d : Compare(again, record, after, *code_page)) {
             differences.push_back("from REGEDIT4 files: " + d);
           }

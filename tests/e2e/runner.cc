@@ -14,9 +14,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,6 +43,7 @@ struct Config {
   int shard = 0;
   int shards = 1;
   bool demo = false;
+  std::string fidelity;  // the folder of the random machines, or ""
 };
 
 // Staged name -> name in the package.
@@ -289,6 +292,7 @@ struct Invocation {
   std::string command_line;
   std::string current_dir;
   std::string package;  // the folder holding launcher.exe and the package
+  std::string program;  // when not "", the program started with that line
 };
 
 Invocation Plan(const Case& c, const Config& config) {
@@ -329,7 +333,8 @@ Run Launch(const Invocation& how, const Config& config) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   run.start_tick = GetTickCount();
-  run.started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  run.started = CreateProcessA(how.program.empty() ? nullptr : how.program.c_str(),
+                               writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                how.current_dir.c_str(), &startup, &process) != FALSE;
   SetCurrentDirectoryA(previous);
   if (!run.started) return run;
@@ -650,6 +655,8 @@ bool ParseArguments(int argc, char** argv, Config* config) {
     const std::string arg = argv[i];
     if (arg == "--demo") {
       config->demo = true;
+    } else if (arg.compare(0, 11, "--fidelity=") == 0) {
+      config->fidelity = arg.substr(11);
     } else if (arg.compare(0, 8, "--slack=") == 0) {
       config->slack_ms = std::strtoul(arg.c_str() + 8, nullptr, 10);
     } else if (arg.compare(0, 10, "--timeout=") == 0) {
@@ -674,6 +681,143 @@ bool ParseArguments(int argc, char** argv, Config* config) {
   config->package = folders[0];
   config->package_blanks = folders[1];
   return true;
+}
+
+// ---- Random machines -------------------------------------------------------------
+// Each folder <fidelity>\<k> that fidelity_generate made: the client's keys
+// written by regedit /s, the package files it names, then the same run and
+// records as a case of the matrix.
+
+std::map<std::string, std::string> ReadFields(const std::string& path) {
+  std::map<std::string, std::string> fields;
+  std::string text;
+  if (!ReadWholeFile(path, &text)) return fields;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find("\r\n", from);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(from, end - from);
+    from = end + 2;
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return fields;
+}
+
+std::string FromHex(const std::string& hex) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+  }
+  return bytes;
+}
+
+// The machine's package: launcher.exe and the files its masks name, copied
+// from the sample package.
+std::string PlacePackage(const Config& config, const std::string& folder,
+                         unsigned long present, unsigned long read_only) {
+  DeleteFolder(folder);
+  for (size_t at = folder.find('\\', 3); ; at = folder.find('\\', at + 1)) {
+    CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+    if (at == std::string::npos) break;
+  }
+  CreateDirectoryA((folder + "\\data3.cab").c_str(), nullptr);
+  if (!CopyFileA((config.package + "\\launcher.exe").c_str(), (folder + "\\launcher.exe").c_str(),
+                 FALSE)) {
+    return "cannot place launcher.exe in " + folder;
+  }
+  static const char* const kNames[20] = {
+      "layout.bin", "data1.cab", "data2.cab", "ikernel.ex_", "data1.hdr",
+      "setup.ini", "setup.inx", "CorvaneAdminConfig.dat",
+      "data3.cab\\setup.iss", "data3.cab\\SI1.iss", "data3.cab\\SI2.iss",
+      "data3.cab\\SI3.iss", "data3.cab\\SI1XP.iss", "data3.cab\\SI3XP.iss",
+      "data3.cab\\SI4XP.iss", "data3.cab\\SI5XP.iss", "data3.cab\\SUPDATE.iss",
+      "data3.cab\\SUPDATEDA.iss", "data3.cab\\SUNINSTALL.iss", "data3.cab\\SUNINSTALLDA.iss"};
+  for (int i = 0; i < 20; ++i) {
+    if (((present >> i) & 1) == 0) continue;
+    const std::string to = folder + "\\" + kNames[i];
+    if (!CopyFileA((config.package + "\\" + kNames[i]).c_str(), to.c_str(), FALSE)) {
+      return "cannot place " + to;
+    }
+    if ((read_only >> i) & 1) SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  return "";
+}
+
+int RunFidelity(const Config& config) {
+  std::vector<int> numbers;
+  for (const std::string& name : ListFolder(config.fidelity)) {
+    const int k = std::atoi(name.c_str());
+    if (k > 0 && (k - 1) % config.shards == config.shard) numbers.push_back(k);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  int passed = 0, failed = 0;
+  for (int k : numbers) {
+    const std::string dir = config.fidelity + "\\" + std::to_string(k);
+    std::map<std::string, std::string> m = ReadFields(dir + "\\machine.txt");
+    Invocation how;
+    how.command_line = FromHex(m["command_line_hex"]);
+    how.current_dir = m["current_dir"];
+    how.package = m["folder"];
+    how.program = m["program"];
+    std::vector<std::string> failures;
+    std::string records;
+    std::string error = FreshRecordsFolder(std::to_string(k), &records);
+    if (error.empty()) error = ResetWorld();
+    if (error.empty()) {
+      error = RunProgram(SystemProgram("regedit.exe"),
+                         "regedit.exe /s \"" + dir + "\\machine.reg\"", "", 60000);
+    }
+    if (error.empty()) {
+      error = PlacePackage(config, how.package, std::strtoul(m["present"].c_str(), nullptr, 16),
+                           std::strtoul(m["read_only"].c_str(), nullptr, 16));
+    }
+    if (error.empty() && m["staging"] == "folder") CreateDirectoryA(StagingFolder().c_str(), nullptr);
+    if (error.empty() && (!SetVersion("launcher.exe", m["version"]) ||
+                          !SetVersion("setup.exe", m["version"]))) {
+      error = "cannot set the Windows version";
+    }
+    if (error.empty()) error = ExportKeys(records + "\\before");
+    Record record;
+    record.Add("case", std::to_string(k));
+    record.Add("version", m["version"]);
+    record.Add("note", "seed " + m["seed"]);
+    record.Add("command_line", how.command_line);
+    record.Add("current_dir", how.current_dir);
+    record.Add("package", how.package);
+    record.Add("program", how.program);
+    record.Add("system_dir", SystemFolder());
+    if (error.empty()) {
+      const Run run = Launch(how, config);
+      if (!run.started) failures.push_back("launcher.exe did not start");
+      if (run.timed_out) failures.push_back("no end within " + std::to_string(config.timeout_ms / 1000) + " s");
+      if (run.started && run.exit_code != 0) failures.push_back("exit code " + std::to_string(run.exit_code));
+      const std::string exported = ExportKeys(records + "\\after");
+      if (!exported.empty()) failures.push_back(exported);
+      for (const std::string& file : ListFolder(StagingFolder())) record.Add("staged", file);
+      for (const SetupRecord& setup : run.setups) {
+        record.Add("setup", setup.command);
+        record.Add("setup_iss", setup.iss);
+      }
+      if (run.started) record.Add("exit_code", std::to_string(run.exit_code));
+    } else {
+      failures.push_back(error);
+    }
+    record.Add("result", failures.empty() ? "ok" : "not ok: " + Joined(failures));
+    if (!WriteWholeFile(records + "\\record.txt", record.Text())) {
+      failures.push_back("cannot write " + records + "\\record.txt");
+    }
+    if (failures.empty()) {
+      ++passed;
+      std::printf("ok %d - seed %s\n", k, m["seed"].c_str());
+    } else {
+      ++failed;
+      std::printf("not ok %d - seed %s : %s\n", k, m["seed"].c_str(), Joined(failures).c_str());
+    }
+  }
+  (void)ResetWorld();
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 && passed > 0 ? 0 : 1;
 }
 
 // ---- The preview in the field --------------------------------------------------
@@ -734,6 +878,7 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   CreateDirectoryA("C:\\e2e", nullptr);
 
+  if (!config.fidelity.empty()) return RunFidelity(config);
   if (config.demo) {
     int number = 0;
     for (const Case& c : DemoCases()) Demo(c, config, ++number);

@@ -392,3 +392,27 @@ TEST(MemoryRegistry, DeletesKeepLookupsAndOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path of more than MAX_PATH characters does not open or create, on either
+// kind of registry: the "A" functions have no room to convert it.
+TEST(MemoryRegistry, PathsLongerThanMaxPathFail) {
+  for (memory::TextStorage storage : {memory::TextStorage::kAnsi, memory::TextStorage::kUtf16}) {
+    for (size_t length : {259u, 260u, 261u, 300u}) {
+      SCOPED_TRACE(length);
+      memory::Reset();
+      memory::UseTextStorage(storage, nullptr);
+      const std::string path = "A\\" + std::string(length - 2, 'k');
+      memory::PutKey(kLM, path);
+      const Status expected = length <= 260 ? 0 : memory::kMoreData;
+      platform::ScopedKey key;
+      EXPECT_EQ(expected, platform::OpenKey(kLM, path.c_str(), platform::kKeyRead, key.Receive()));
+      const std::string fresh = "B\\" + std::string(length - 2, 'n');
+      EXPECT_EQ(expected, platform::CreateKey(kLM, fresh.c_str(), key.Receive()));
+      EXPECT_EQ(expected == 0, memory::HasKey(kLM, fresh));
+    }
+  }
+}
+
+}  // namespace
