@@ -98,6 +98,20 @@ unsigned long Type(FuzzedDataProvider& in) {
                           : in.ConsumeIntegral<uint32_t>();
 }
 
+// The same name with some letters in the other case: the registry takes
+// it for the same.
+std::string OtherCase(FuzzedDataProvider& in, std::string name) {
+  if (!in.ConsumeBool()) return name;
+  const uint64_t flips = in.ConsumeIntegral<uint64_t>();
+  for (size_t i = 0; i < name.size() && i < 64; ++i) {
+    const char c = name[i];
+    if (((flips >> i) & 1) && ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) {
+      name[i] = static_cast<char>(c ^ 0x20);
+    }
+  }
+  return name;
+}
+
 Key NewKey(Root root, const std::string& path) {
   Key key;
   key.root = root;
@@ -114,12 +128,13 @@ Rights ChooseRights(FuzzedDataProvider& in) {
 }
 
 Key ClientKey(FuzzedDataProvider& in, Root root, const std::string& path) {
-  Key key = NewKey(root, path);
+  Key key = NewKey(root, OtherCase(in, path));
   if (in.ConsumeIntegralInRange(0, 3) != 0) {
     key.present = true;
     for (int n = in.ConsumeIntegralInRange(0, 5); n > 0; --n) {
-      const std::string name =
-          in.ConsumeBool() ? in.PickValueInArray(kValueNames) : Name(in, 20);
+      const std::string name = in.ConsumeBool()
+                                   ? OtherCase(in, in.PickValueInArray(kValueNames))
+                                   : Name(in, 20);
       const unsigned long type = Type(in);
       key.values.push_back({name, type, Bytes(in)});
     }
@@ -133,7 +148,7 @@ Key ClientKey(FuzzedDataProvider& in, Root root, const std::string& path) {
 Key Adapter(FuzzedDataProvider& in, int number) {
   Key key = NewKey(kMachine, kClass + "\\" + std::to_string(number) + "_" + Name(in, 240));
   key.present = true;
-  key.values.push_back({"ComponentId",
+  key.values.push_back({OtherCase(in, "ComponentId"),
                         in.ConsumeBool() ? platform::kRegSz : Type(in),
                         in.ConsumeBool() ? HardwareIdLike(in) + '\0' : Bytes(in)});
   if (in.ConsumeIntegralInRange(0, 3) == 0) {

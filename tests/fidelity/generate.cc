@@ -53,6 +53,7 @@ std::string WineVersion(unsigned long word) {
   }
   if (major == 4) return "nt40";
   if (major == 5) return "win2003";
+  if (major == 6 && minor == 0) return "vista";
   return "win7";
 }
 
@@ -119,6 +120,9 @@ Normalized Normalize(world::Machine m, int number) {
   if (line.size() > 30000) line.resize(30000);
   m.folder = folder;
   n.program = folder + "\\launcher.exe";
+  // Started with an empty command line, a program gets its quoted
+  // application name from Wine's CreateProcessA instead.
+  if (line.empty()) line = "\"" + n.program + "\"";
   m.denied = 0;
   for (world::Key& key : m.keys) Normalize(&key);
   Normalize(&m.class_key);
