@@ -475,7 +475,7 @@ int main(int argc, char** argv) {
     (differences.empty() ? agreed : disagreed)++;
   }
   std::cout << "preview: " << agreed << " agree, " << disagreed << " disagree";
-  if (!demo) {
+  if (field_cases > 0) {
     std::cout << "; " << field_cases
               << " of them also collected by the script, planned as a fleet and live";
   }
