@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests, the checks of the Windows build, and the
-# end-to-end tests of the real launcher.exe under Wine. Installs what is
-# missing first.
+# Runs every test: host unit tests, the checks of the Windows build, the
+# end-to-end tests of the real launcher.exe under Wine, and two builds of the
+# release archive that must give the same bytes. Installs what is missing
+# first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,6 @@ bash scripts/check_exe.sh build/win32/launcher.exe
 
 echo "== end-to-end under Wine"
 bash scripts/e2e.sh
+
+echo "== release archive: built twice, the same bytes"
+bash scripts/reproducible.sh
