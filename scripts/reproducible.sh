@@ -14,7 +14,12 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || true)
+  if [ -z "$SOURCE_DATE_EPOCH" ]; then
+    # Any one time serves to compare two builds.
+    echo "reproducible: no git history; the archives' file time is 2000-01-01"
+    SOURCE_DATE_EPOCH=946684800
+  fi
 fi
 export SOURCE_DATE_EPOCH
 
@@ -27,9 +32,13 @@ rm -rf "$first" "$second"
 # The working tree as it is, uncommitted changes included; not build/.
 copy() {
   mkdir -p "$1"
-  git -C "$repo" ls-files -z --cached --others --exclude-standard |
-    (cd "$repo" && xargs -0 sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh) |
-    tar -C "$repo" --null -T - -cf - | tar -C "$1" -xf -
+  if git -C "$repo" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git -C "$repo" ls-files -z --cached --others --exclude-standard |
+      (cd "$repo" && xargs -0 sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh) |
+      tar -C "$repo" --null -T - -cf - | tar -C "$1" -xf -
+  else
+    tar -C "$repo" --exclude=./build --exclude=./.git -cf - . | tar -C "$1" -xf -
+  fi
 }
 
 build() {  # <source copy>
