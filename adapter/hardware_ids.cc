@@ -4,16 +4,17 @@
 
 namespace adapter {
 
+// One block of fixed-length texts: no pointer or padding between them.
+extern constexpr HardwareId kHardwareIdTexts[kHardwareIdCount] = {
+    "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0001FC7A",
+    "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0002FC7A",
+    "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0003FC7A",
+    "PCI\\VEN_FC7A&DEV_1002&SUBSYS_0011FC7A",
+    "PCI\\VEN_FC7A&DEV_1002&SUBSYS_0012FC7A",
+    "PCI\\VEN_FC7A&DEV_1003&SUBSYS_0021FC7A",
+};
+
 namespace {
-
-typedef char HardwareId[kHardwareIdLength + 1];
-
-constexpr HardwareId kId1 = "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0001FC7A";
-constexpr HardwareId kId2 = "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0002FC7A";
-constexpr HardwareId kId3 = "PCI\\VEN_FC7A&DEV_1001&SUBSYS_0003FC7A";
-constexpr HardwareId kId4 = "PCI\\VEN_FC7A&DEV_1002&SUBSYS_0011FC7A";
-constexpr HardwareId kId5 = "PCI\\VEN_FC7A&DEV_1002&SUBSYS_0012FC7A";
-constexpr HardwareId kId6 = "PCI\\VEN_FC7A&DEV_1003&SUBSYS_0021FC7A";
 
 constexpr bool IsUpperHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
@@ -32,14 +33,19 @@ constexpr bool IsWellFormed(const HardwareId& id) {
   return id[kHardwareIdLength] == 0;
 }
 
-static_assert(IsWellFormed(kId1) && IsWellFormed(kId2) && IsWellFormed(kId3) &&
-                  IsWellFormed(kId4) && IsWellFormed(kId5) &&
-                  IsWellFormed(kId6),
+constexpr bool AllWellFormed() {
+  for (const HardwareId& id : kHardwareIdTexts) {
+    if (!IsWellFormed(id)) return false;
+  }
+  return true;
+}
+static_assert(AllWellFormed(),
               "hardware ids must read PCI\\VEN_vvvv&DEV_dddd&SUBSYS_ssssssss");
 
 }  // namespace
 
-const char* const kHardwareIds[kHardwareIdCount] = {kId1, kId2, kId3,
-                                                    kId4, kId5, kId6};
+const char* const kHardwareIds[kHardwareIdCount] = {
+    kHardwareIdTexts[0], kHardwareIdTexts[1], kHardwareIdTexts[2],
+    kHardwareIdTexts[3], kHardwareIdTexts[4], kHardwareIdTexts[5]};
 
 }  // namespace adapter

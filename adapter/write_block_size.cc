@@ -27,8 +27,8 @@ constexpr char kOne[] = "1";
 
 bool IsSupportedId(const char* id) {
   bool match = false;
-  for (int i = 0; i < kHardwareIdCount; ++i) {
-    if (platform::CompareNoCase(id, kHardwareIds[i]) == 0) match = true;
+  for (const HardwareId& known : kHardwareIdTexts) {
+    if (platform::CompareNoCase(id, known) == 0) match = true;
   }
   return match;
 }

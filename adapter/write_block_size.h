@@ -11,6 +11,9 @@ constexpr const char* kAdapterClassKey =
 
 constexpr int kHardwareIdCount = 6;
 constexpr unsigned long kHardwareIdLength = 37;
+typedef char HardwareId[kHardwareIdLength + 1];
+extern const HardwareId kHardwareIdTexts[kHardwareIdCount];
+// The same texts, one pointer each.
 extern const char* const kHardwareIds[kHardwareIdCount];
 
 void ApplyWriteBlockSizeFix();

@@ -52,6 +52,14 @@ add_test(NAME preview_command_line
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/preview/command_line_test.sh
                  $<TARGET_FILE:launcher-preview>)
 
+# The release tools: the archive's README made from README.md (its option
+# table against this preview's), and the canonical form of the zip.
+add_test(NAME release_tools
+         COMMAND python3 -m unittest discover -s ${CMAKE_SOURCE_DIR}/tests/release
+                 -p "*_test.py")
+set_tests_properties(release_tools PROPERTIES
+  ENVIRONMENT "LAUNCHER_PREVIEW=$<TARGET_FILE:launcher-preview>")
+
 # Checks the preview against the real launcher's runs under Wine
 # (scripts/e2e.sh runs it on the runner's records).
 add_executable(preview_check ${CMAKE_SOURCE_DIR}/tests/e2e/preview_check.cc)

@@ -22,15 +22,30 @@ set(LAUNCHER_CODE_FLAGS
   -march=i386 -mtune=generic
   # Windows keeps the stack 4-byte aligned; no padding to 16.
   -mpreferred-stack-boundary=2
-  # Whole-program optimization keeps the image well inside 16 KiB.
-  -Os -flto -ffreestanding
+  # Whole-program optimization for size; -Oz picks the shorter encodings
+  # (push/pop for small constants and the like).
+  -Oz -flto -ffreestanding
+  # Arguments pushed instead of stored into space reserved in advance:
+  # shorter calls, and no re-adjustment after every stdcall. The reserved
+  # space is what GCC's stack probe needs, and only frames of 4000 bytes
+  # or more get a probe; the launcher's largest is about 2 KiB, and the
+  # build fails on one of 3 KiB or more rather than go without a probe.
+  -mno-accumulate-outgoing-args -mno-stack-arg-probe
+  -Werror=frame-larger-than=3071
+  # Constants aligned as the ABI asks, not padded to 32 bytes each.
+  -malign-data=abi
+  # A function called once is inlined only where that makes it smaller.
+  -fno-inline-functions-called-once -fno-partial-inlining
+  # No frame pointer: one register more and no set-up in every function.
+  -fomit-frame-pointer
   -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-unwind-tables -fno-threadsafe-statics -fno-stack-protector
   # Keep loops as loops instead of calls to memset/memcpy.
   -fno-tree-loop-distribute-patterns
   -ffunction-sections -fdata-sections
-  # No compiler identification strings in the image.
-  -fno-ident)
+  # No compiler identification strings in the image, and no path of the
+  # source tree should a file name ever be compiled in.
+  -fno-ident -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 target_compile_options(launcher PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_CODE_FLAGS}>)
 # The start-up and the routines the code generator calls by itself stay out
@@ -49,7 +64,9 @@ target_link_options(launcher PRIVATE
   # A fixed-base program like those of its day: no relocations to carry.
   -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
   # The same sources give the same bytes.
-  -Wl,--no-insert-timestamp)
+  -Wl,--no-insert-timestamp
+  # Where the bytes go, for tools/pe_layout.py.
+  -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/launcher.map)
 target_link_libraries(launcher PRIVATE kernel32 advapi32)
 
 # Every build is checked: whatever a new source pulls in (a runtime helper,
@@ -58,10 +75,13 @@ add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked
   COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
           sh ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh $<TARGET_FILE:launcher>
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/pe_layout.py
+          $<TARGET_FILE:launcher> ${CMAKE_CURRENT_BINARY_DIR}/launcher.map
   COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked
   DEPENDS launcher
           ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh
           ${CMAKE_SOURCE_DIR}/tools/check_pe.py
+          ${CMAKE_SOURCE_DIR}/tools/pe_layout.py
   COMMENT "Checking launcher.exe"
   VERBATIM)
 add_custom_target(check_launcher ALL
@@ -91,10 +111,58 @@ target_include_directories(launcher-preview PRIVATE ${CMAKE_SOURCE_DIR})
 target_include_directories(launcher-preview SYSTEM PRIVATE ${PREVIEW_HEADERS})
 target_compile_definitions(launcher-preview PRIVATE
   _WIN32_WINNT=0x0501 WINVER=0x0501 UNICODE _UNICODE)
-target_compile_options(launcher-preview PRIVATE -O2 -fexceptions -frtti)
+target_compile_options(launcher-preview PRIVATE -O2 -fexceptions -frtti
+  -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 target_link_options(launcher-preview PRIVATE
   -static -static-libgcc -static-libstdc++ -s
   -Wl,--subsystem,console:5.01
   -Wl,--major-os-version,5 -Wl,--minor-os-version,1
   -Wl,--no-insert-timestamp)
 target_link_libraries(launcher-preview PRIVATE advapi32 kernel32 user32)
+
+# ---- The release archive ----------------------------------------------------
+# silent-launcher-<version>.zip: both programs, the administrators' README
+# (made from README.md, never kept by hand) and SHA256SUMS of those three.
+# `cmake --build --preset win32 --target archive` installs them into CPack's
+# staging folder and zips them there; every build from the same sources
+# gives the same bytes (scripts/reproducible.sh checks it).
+set(RELEASE_README ${CMAKE_CURRENT_BINARY_DIR}/README.txt)
+set(RELEASE_SUMS ${CMAKE_CURRENT_BINARY_DIR}/SHA256SUMS)
+add_custom_command(
+  OUTPUT ${RELEASE_README}
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/admin_readme.py
+          ${CMAKE_SOURCE_DIR}/README.md ${PROJECT_VERSION} ${RELEASE_README}
+  DEPENDS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/tools/admin_readme.py
+  COMMENT "Writing README.txt from README.md"
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${RELEASE_SUMS}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${RELEASE_SUMS}
+          "-DFILES=$<TARGET_FILE:launcher>;$<TARGET_FILE:launcher-preview>;${RELEASE_README}"
+          -P ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake
+  DEPENDS launcher launcher-preview ${RELEASE_README}
+          ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake
+  COMMENT "Writing SHA256SUMS"
+  VERBATIM)
+add_custom_target(archive_files ALL DEPENDS ${RELEASE_README} ${RELEASE_SUMS})
+
+install(TARGETS launcher launcher-preview RUNTIME DESTINATION .)
+install(FILES ${RELEASE_README} ${RELEASE_SUMS} DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME silent-launcher)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME silent-launcher-${PROJECT_VERSION})
+# The four files at the top of the archive, not in a folder of their own:
+# Windows makes one when it extracts.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/release_canonical.cmake)
+set(CPACK_RELEASE_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+include(CPack)
+
+add_custom_target(archive
+  COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+          -B ${CMAKE_BINARY_DIR}
+  COMMENT "Packing silent-launcher-${PROJECT_VERSION}.zip"
+  VERBATIM)
+add_dependencies(archive launcher launcher-preview check_launcher archive_files)

@@ -9,7 +9,6 @@ namespace launcher {
 
 namespace {
 
-constexpr const char* kStagedResponse = "\\setup.iss";
 constexpr const char* kStagedProgram = "\\setup.exe";
 
 void RunActions(unsigned char actions) {
@@ -53,23 +52,34 @@ Family ClassifyFamily(unsigned long version_word) {
   return Family::kOther;
 }
 
+namespace {
+
+// By Response, then the driver-only files of kUpdate and kUninstall.
+const char* const kResponseFiles[] = {
+    nullptr,
+    "data3.cab\\SI1.iss",
+    "data3.cab\\SI2.iss",
+    "data3.cab\\SI3.iss",
+    "data3.cab\\SI1XP.iss",
+    "data3.cab\\SI3XP.iss",
+    "data3.cab\\SI4XP.iss",
+    "data3.cab\\SI5XP.iss",
+    "data3.cab\\SUPDATE.iss",
+    "data3.cab\\SUNINSTALL.iss",
+    "data3.cab\\SUPDATEDA.iss",
+    "data3.cab\\SUNINSTALLDA.iss",
+};
+constexpr int kDriverOnlyOffset = 2;
+static_assert(sizeof kResponseFiles / sizeof kResponseFiles[0] ==
+                  static_cast<unsigned>(Response::kUninstall) + 1 + kDriverOnlyOffset,
+              "one file per response, two more for the driver-only installs");
+
+}  // namespace
+
 const char* ResponseFile(Response response, bool full_install) {
-  switch (response) {
-    case Response::kPlain: return nullptr;
-    case Response::kSI1: return "data3.cab\\SI1.iss";
-    case Response::kSI2: return "data3.cab\\SI2.iss";
-    case Response::kSI3: return "data3.cab\\SI3.iss";
-    case Response::kSI1XP: return "data3.cab\\SI1XP.iss";
-    case Response::kSI3XP: return "data3.cab\\SI3XP.iss";
-    case Response::kSI4XP: return "data3.cab\\SI4XP.iss";
-    case Response::kSI5XP: return "data3.cab\\SI5XP.iss";
-    case Response::kUpdate:
-      return full_install ? "data3.cab\\SUPDATE.iss" : "data3.cab\\SUPDATEDA.iss";
-    case Response::kUninstall:
-      return full_install ? "data3.cab\\SUNINSTALL.iss"
-                          : "data3.cab\\SUNINSTALLDA.iss";
-  }
-  return nullptr;
+  int index = static_cast<int>(response);
+  if (!full_install && ByInstallType(response)) index += kDriverOnlyOffset;
+  return kResponseFiles[index];
 }
 
 bool Dispatch(State& state, int option) {

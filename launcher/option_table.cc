@@ -25,11 +25,18 @@ constexpr Response SI5XP = Response::kSI5XP;
 constexpr Response UPD = Response::kUpdate;
 constexpr Response UNI = Response::kUninstall;
 
-}  // namespace
+struct Entry {
+  const char* text;
+  unsigned char actions;
+  Response windows_9x;
+  Response windows_2000;
+  Response windows_xp;
+};
 
 // Row 0 is "no option". 9x serves only the five bare silent modes; option
-// 35 runs the plain GINA setter before its update, not U.
-extern const OptionRow kOptionTable[kOptionCount + 1] = {
+// 35 runs the plain GINA setter before its update, not U. Only the packed
+// form below reaches the program.
+constexpr Entry kEntries[kOptionCount + 1] = {
     //  text                   actions    9x    2000   XP
     {"",                       0,         P,    P,     P},      // none
     {"",                       0,         P,    P,     P},      // 1
@@ -77,5 +84,37 @@ extern const OptionRow kOptionTable[kOptionCount + 1] = {
     {"-gina -XR /S /I3",       G | X,     P,    SI3,   SI3XP},  // 43
     {"-gina -sl -XR /S /I3",   G | S | X, P,    SI3,   SI3XP},  // 44
 };
+
+constexpr unsigned long TextBytes() {
+  unsigned long bytes = 0;
+  for (int n = 1; n <= kOptionCount; ++n) {
+    const char* c = kEntries[n].text;
+    while (*c++ != 0) ++bytes;
+    ++bytes;
+  }
+  return bytes;
+}
+static_assert(TextBytes() == kOptionTextBytes,
+              "kOptionTextBytes must be the size of the option strings");
+
+constexpr OptionTable Pack() {
+  OptionTable table{};
+  unsigned long at = 0;
+  for (int n = 0; n <= kOptionCount; ++n) {
+    const Entry& entry = kEntries[n];
+    table.rows[n] = {entry.actions, entry.windows_9x, entry.windows_2000,
+                     entry.windows_xp};
+    if (n == kNoOption) continue;
+    const char* c = entry.text;
+    do {
+      table.texts[at++] = *c;
+    } while (*c++ != 0);
+  }
+  return table;
+}
+
+}  // namespace
+
+extern const OptionTable kOptions = Pack();
 
 }  // namespace launcher

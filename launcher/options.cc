@@ -4,21 +4,26 @@
 
 namespace launcher {
 
-extern const OptionRow kOptionTable[kOptionCount + 1];
-
 const OptionRow& Option(int number) {
-  return kOptionTable[(number >= 1 && number <= kOptionCount) ? number
+  return kOptions.rows[(number >= 1 && number <= kOptionCount) ? number
                                                               : kNoOption];
 }
 
-const char* OptionString(int number) { return Option(number).text; }
+const char* OptionString(int number) {
+  if (number < 1 || number > kOptionCount) return "";
+  const char* text = kOptions.texts;
+  for (int n = 1; n < number; ++n) text += platform::Length(text) + 1;
+  return text;
+}
 
 int ResolveOption(const char* tail) {
   int result = kNoOption;
+  const char* text = kOptions.texts;
   for (int number = 1; number <= kOptionCount; ++number) {
-    if (platform::CompareNoCase(tail, kOptionTable[number].text) == 0) {
+    if (platform::CompareNoCase(tail, text) == 0) {
       result = number;  // no two entries are equal, so the last match is the only one
     }
+    text += platform::Length(text) + 1;
   }
   return result;
 }

@@ -28,12 +28,21 @@ enum class Response : unsigned char {
 };
 
 struct OptionRow {
-  const char* text;       // the option string, matched whole
   unsigned char actions;  // Windows 2000 and XP; 9x runs none
   Response windows_9x;
   Response windows_2000;
   Response windows_xp;
 };
+
+// The option strings are kept one after the other, each with its zero
+// byte, rather than behind a pointer per row: the launcher only ever walks
+// them in order. The size is checked against the table.
+constexpr unsigned long kOptionTextBytes = 508;
+struct OptionTable {
+  OptionRow rows[kOptionCount + 1];  // row 0 is "no option"
+  char texts[kOptionTextBytes];      // options 1..44
+};
+extern const OptionTable kOptions;
 
 // Row 1..44; any other number gives the row of "no option": no actions,
 // plain on every family, text "".

@@ -6,28 +6,46 @@ namespace launcher {
 
 namespace {
 
+// Each staged name once; the source name of a package file is the same
+// text without its backslash. The program's source ends in the staged
+// response file's name.
+constexpr char kLayout[] = "\\layout.bin";
+constexpr char kData1[] = "\\data1.cab";
+constexpr char kData2[] = "\\data2.cab";
+constexpr char kKernel[] = "\\ikernel.ex_";
+constexpr char kHeader[] = "\\data1.hdr";
+constexpr char kIni[] = "\\setup.ini";
+constexpr char kInx[] = "\\setup.inx";
+constexpr char kProgram[] = "\\setup.exe";
+constexpr char kConfig[] = "\\CorvaneAdminConfig.dat";
+constexpr char kProgramSource[] = "data3.cab\\setup.iss";
+constexpr const char* kResponse = kProgramSource + 9;
+
+constexpr bool SameText(const char* a, const char* b) {
+  for (; *a == *b; ++a, ++b) {
+    if (*a == 0) return true;
+  }
+  return false;
+}
+static_assert(SameText(kResponse, "\\setup.iss"), "the staged response file");
+
 // Removed before the copy, so that no response file of an earlier run
 // survives unless this run stages one.
 const char* const kStagedNames[] = {
-    "\\layout.bin", "\\data1.cab",  "\\data2.cab", "\\ikernel.ex_",
-    "\\data1.hdr",  "\\setup.ini",  "\\setup.inx", "\\setup.exe",
-    "\\setup.iss",  "\\CorvaneAdminConfig.dat",
+    kLayout, kData1, kData2,   kKernel,   kHeader,
+    kIni,    kInx,   kProgram, kResponse, kConfig,
 };
 
 }  // namespace
 
 // "data3.cab" is a folder; its "setup.iss" is the setup program itself.
 extern const PackageFile kPackageFiles[kPackageFileCount] = {
-    {"layout.bin", "\\layout.bin"},
-    {"data1.cab", "\\data1.cab"},
-    {"data2.cab", "\\data2.cab"},
-    {"ikernel.ex_", "\\ikernel.ex_"},
-    {"data1.hdr", "\\data1.hdr"},
-    {"setup.ini", "\\setup.ini"},
-    {"setup.inx", "\\setup.inx"},
-    {"CorvaneAdminConfig.dat", "\\CorvaneAdminConfig.dat"},
-    {"data3.cab\\setup.iss", "\\setup.exe"},
+    {kLayout + 1, kLayout}, {kData1 + 1, kData1},   {kData2 + 1, kData2},
+    {kKernel + 1, kKernel}, {kHeader + 1, kHeader}, {kIni + 1, kIni},
+    {kInx + 1, kInx},       {kConfig + 1, kConfig}, {kProgramSource, kProgram},
 };
+
+extern const char* const kStagedResponse = kResponse;
 
 namespace {
 

@@ -6,6 +6,8 @@
 namespace launcher {
 
 constexpr const char* kStagingFolderName = "\\SilentSetup";
+// "\setup.iss": the name every response file is staged as.
+extern const char* const kStagedResponse;
 
 // A file of the package: its name in the source folder, and its name in the
 // staging folder (with the leading backslash).

@@ -1,7 +1,8 @@
 // Process start-up without a C runtime: form the command-line tail, run the
 // launcher, end the process with its result. Also the few routines the
-// compiler may call on its own (block fills and copies, the stack probe),
-// since no runtime library is linked to supply them.
+// compiler may call on its own (block fills and copies), since no runtime
+// library is linked to supply them. Frames stay below the size that needs
+// a stack probe (the build fails otherwise), so none is supplied.
 #include "launcher/launcher.h"
 #include "platform/platform.h"
 
@@ -54,27 +55,3 @@ extern "C" int memcmp(const void* a, const void* b, __SIZE_TYPE__ size) {
   }
   return 0;
 }
-
-// Stack probe for frames of a page or more: eax holds the frame size; touch
-// every page from the caller's stack pointer down, in order, so that each
-// guard page is committed before the next is reached. The caller moves esp
-// itself afterwards; eax and ecx are preserved.
-asm(R"(
-    .section .text$___chkstk_ms,"x"
-    .globl ___chkstk_ms
-___chkstk_ms:
-    pushl %ecx
-    pushl %eax
-    leal 12(%esp), %ecx
-1:  cmpl $0x1000, %eax
-    jb 2f
-    subl $0x1000, %ecx
-    orl $0, (%ecx)
-    subl $0x1000, %eax
-    jmp 1b
-2:  subl %eax, %ecx
-    orl $0, (%ecx)
-    popl %eax
-    popl %ecx
-    ret
-)");

@@ -40,7 +40,7 @@ std::vector<Row> Rows() {
   std::vector<Row> rows;
   for (int n = 1; n <= launcher::kOptionCount; ++n) {
     const launcher::OptionRow& row = launcher::Option(n);
-    rows.push_back({std::to_string(n), row.text, ActionList(n),
+    rows.push_back({std::to_string(n), launcher::OptionString(n), ActionList(n),
                     ResponseName(row.windows_9x), ResponseName(row.windows_2000),
                     ResponseName(row.windows_xp)});
   }

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks a built launcher.exe: a 32-bit GUI program for Windows 4.0 and
-# later, at most 16 KiB, importing only the allowed KERNEL32 and ADVAPI32
+# later, at most 12 KiB, importing only the allowed KERNEL32 and ADVAPI32
 # functions, with the one icon group 101. Prints one summary line and exits
 # 0, or names every problem and exits 1.
 #
@@ -10,7 +10,7 @@ set -u
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
-max_size=16384
+max_size=12288
 
 kernel32_allowed="GetCommandLineA GetSystemDirectoryA CreateDirectoryA
 GetFileAttributesA SetFileAttributesA DeleteFileA CopyFileA GetVersion WinExec

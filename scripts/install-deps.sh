@@ -3,7 +3,7 @@
 # what is missing. Run as root (CI does); safe to run again.
 set -euo pipefail
 
-need_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev python3
+need_pkgs=(cmake git make g++ clang libclang-rt-14-dev libgtest-dev python3
            libcli11-dev nlohmann-json3-dev
            g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
            wine wine32:i386 qemu-user-static)

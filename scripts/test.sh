@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests, the checks of the Windows build, and the
-# end-to-end tests of the real launcher.exe under Wine. Installs what is
-# missing first.
+# Runs every test: host unit tests, the checks of the Windows build, the
+# end-to-end tests of the real launcher.exe under Wine, and two builds of the
+# release archive that must give the same bytes. Installs what is missing
+# first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,6 @@ bash scripts/e2e.sh
 
 echo "== random machines, both ways (fixed seed)"
 bash scripts/fidelity.sh 100 20261209
+
+echo "== release archive: built twice, the same bytes"
+bash scripts/reproducible.sh
