@@ -497,6 +497,29 @@ std::string Describe(const Case& c) {
 
 // What a host tool needs besides the exports. Taken after the run and before
 // any check; run is null when the launcher was not started.
+std::string Joined(const std::vector<std::string>& failures) {
+  std::string reasons;
+  for (const std::string& f : failures) reasons += (reasons.empty() ? "" : "; ") + f;
+  return reasons;
+}
+
+// What the staging folder holds after the run, and how each setup started.
+void AddStagedAndSetups(const Run& run, Record* r) {
+  for (const std::string& file : ListFolder(StagingFolder())) r->Add("staged", file);
+  for (const SetupRecord& s : run.setups) {
+    r->Add("setup", s.command);
+    r->Add("setup_iss", s.iss);
+  }
+}
+
+// The verdict ends the record, which is then written.
+void CloseRecord(const std::string& records, Record* record, std::vector<std::string>* failures) {
+  record->Add("result", failures->empty() ? "ok" : "not ok: " + Joined(*failures));
+  if (!WriteWholeFile(records + "\\record.txt", record->Text())) {
+    failures->push_back("cannot write " + records + "\\record.txt");
+  }
+}
+
 Record Facts(const Case& c, const std::string& name, const Invocation& how, const Run* run) {
   Record r;
   r.Add("case", name);
@@ -507,11 +530,7 @@ Record Facts(const Case& c, const std::string& name, const Invocation& how, cons
   r.Add("package", how.package);
   r.Add("system_dir", SystemFolder());
   if (run == nullptr) return r;
-  for (const std::string& file : ListFolder(StagingFolder())) r.Add("staged", file);
-  for (const SetupRecord& s : run->setups) {
-    r.Add("setup", s.command);
-    r.Add("setup_iss", s.iss);
-  }
+  AddStagedAndSetups(*run, &r);
   // Adapter keys that came from the setup's script, not from the launcher.
   if (!Word(c.arrange, "adapters").empty() && !run->setups.empty()) {
     const std::vector<Adapter> adapters = Adapters();
@@ -522,12 +541,6 @@ Record Facts(const Case& c, const std::string& name, const Invocation& how, cons
   }
   if (run->started) r.Add("exit_code", std::to_string(run->exit_code));
   return r;
-}
-
-std::string Joined(const std::vector<std::string>& failures) {
-  std::string reasons;
-  for (const std::string& f : failures) reasons += (reasons.empty() ? "" : "; ") + f;
-  return reasons;
 }
 
 // ---- Demo -------------------------------------------------------------------
@@ -794,19 +807,12 @@ int RunFidelity(const Config& config) {
       if (run.started && run.exit_code != 0) failures.push_back("exit code " + std::to_string(run.exit_code));
       const std::string exported = ExportKeys(records + "\\after");
       if (!exported.empty()) failures.push_back(exported);
-      for (const std::string& file : ListFolder(StagingFolder())) record.Add("staged", file);
-      for (const SetupRecord& setup : run.setups) {
-        record.Add("setup", setup.command);
-        record.Add("setup_iss", setup.iss);
-      }
+      AddStagedAndSetups(run, &record);
       if (run.started) record.Add("exit_code", std::to_string(run.exit_code));
     } else {
       failures.push_back(error);
     }
-    record.Add("result", failures.empty() ? "ok" : "not ok: " + Joined(failures));
-    if (!WriteWholeFile(records + "\\record.txt", record.Text())) {
-      failures.push_back("cannot write " + records + "\\record.txt");
-    }
+    CloseRecord(records, &record, &failures);
     if (failures.empty()) {
       ++passed;
       std::printf("ok %d - seed %s\n", k, m["seed"].c_str());
@@ -917,10 +923,7 @@ int main(int argc, char** argv) {
     } else {
       failures.push_back(error);
     }
-    record.Add("result", failures.empty() ? "ok" : "not ok: " + Joined(failures));
-    if (!WriteWholeFile(records + "\\record.txt", record.Text())) {
-      failures.push_back("cannot write " + records + "\\record.txt");
-    }
+    CloseRecord(records, &record, &failures);
     if (failures.empty()) {
       ++passed;
       // The run's length, and how long the launcher outlived the marker key.
