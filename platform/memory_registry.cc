@@ -249,6 +249,16 @@ Handle* Lookup(platform::RegKey key, Status* error) {
   return &it->second;
 }
 
+// What every operation on a handle starts with: the failure a test may
+// inject, then the live handle. nullptr with the error to answer.
+Handle* Usable(platform::RegKey key, Status* error) {
+  if (internal::InjectedFailure()) {
+    *error = kAccessDenied;
+    return nullptr;
+  }
+  return Lookup(key, error);
+}
+
 // Checks for a value write or delete through handle.
 Status WriteCheck(const Handle& handle) {
   if ((handle.access & kSetValue) == 0) return kAccessDenied;
@@ -503,11 +513,8 @@ Status QueryValue(RegKey key, const char* name, void* data,
   Event event = memory::HandleEvent(Operation::kQueryValue, key);
   event.name = memory::Text(name);
   event.number = size != nullptr ? *size : 0;
-  if (memory::internal::InjectedFailure()) {
-    return memory::Journaled(event, memory::kAccessDenied);
-  }
   Status error = kSuccess;
-  Handle* handle = memory::Lookup(key, &error);
+  Handle* handle = memory::Usable(key, &error);
   if (handle == nullptr) return memory::Journaled(event, error);
   if ((handle->access & memory::kQueryValue) == 0) {
     return memory::Journaled(event, memory::kAccessDenied);
@@ -547,11 +554,8 @@ Status SetValue(RegKey key, const char* name, unsigned long type,
   event.name = memory::Text(name);
   event.type = type;
   if (data != nullptr) event.data.assign(static_cast<const char*>(data), size);
-  if (memory::internal::InjectedFailure()) {
-    return memory::Journaled(event, memory::kAccessDenied);
-  }
   Status error = kSuccess;
-  Handle* handle = memory::Lookup(key, &error);
+  Handle* handle = memory::Usable(key, &error);
   if (handle == nullptr) return memory::Journaled(event, error);
   if (Status denied = memory::WriteCheck(*handle)) {
     return memory::Journaled(event, denied);
@@ -567,11 +571,8 @@ Status SetValue(RegKey key, const char* name, unsigned long type,
 Status DeleteValue(RegKey key, const char* name) {
   Event event = memory::HandleEvent(Operation::kDeleteValue, key);
   event.name = memory::Text(name);
-  if (memory::internal::InjectedFailure()) {
-    return memory::Journaled(event, memory::kAccessDenied);
-  }
   Status error = kSuccess;
-  Handle* handle = memory::Lookup(key, &error);
+  Handle* handle = memory::Usable(key, &error);
   if (handle == nullptr) return memory::Journaled(event, error);
   if (Status denied = memory::WriteCheck(*handle)) {
     return memory::Journaled(event, denied);
@@ -586,11 +587,8 @@ Status EnumKey(RegKey key, unsigned long index, char* name,
                unsigned long capacity) {
   Event event = memory::HandleEvent(Operation::kEnumKey, key);
   event.number = index;
-  if (memory::internal::InjectedFailure()) {
-    return memory::Journaled(event, memory::kAccessDenied);
-  }
   Status error = kSuccess;
-  Handle* handle = memory::Lookup(key, &error);
+  Handle* handle = memory::Usable(key, &error);
   if (handle == nullptr) return memory::Journaled(event, error);
   if ((handle->access & memory::kEnumerateKeys) == 0) {
     return memory::Journaled(event, memory::kAccessDenied);

@@ -14,7 +14,6 @@ std::unique_ptr<CodePage> CodePage::Open(int number, std::string* error) {
   std::unique_ptr<system::Converter> converter = system::Converter::Open(number, error);
   if (!converter) return nullptr;
   std::unique_ptr<CodePage> page(new CodePage());
-  page->number_ = number;
   page->reverse_.assign(0x10000, 0);
   std::u16string units;
   bool incomplete = false;

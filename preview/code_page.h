@@ -1,6 +1,7 @@
 // The ANSI code page of the machine a plan stands for: how Windows turns
 // the UTF-16 text of its registry into the single-byte text the launcher
-// reads, and back. Built on iconv's tables of the Windows code pages.
+// reads, and back. Its tables come from the system's own conversion of each
+// character (code_page_system.h).
 #pragma once
 
 #include <memory>
@@ -18,7 +19,6 @@ class CodePage : public memory::CodePage {
   // when iconv does not know it.
   static std::unique_ptr<CodePage> Open(int number, std::string* error);
 
-  int number() const { return number_; }
   // As MultiByteToWideChar(CP_ACP, 0): a byte or double-byte character the
   // code page does not define becomes U+003F.
   std::u16string ToUtf16(const std::string& ansi) const override;
@@ -31,11 +31,9 @@ class CodePage : public memory::CodePage {
       const {
     return lead_ranges_;
   }
-  bool IsLeadByte(unsigned char byte) const { return lead_[byte]; }
 
  private:
   CodePage() = default;
-  int number_ = 0;
   bool lead_[256] = {};
   char16_t single_[256] = {};            // byte -> unit; 0 when undefined
   std::vector<char16_t> double_;         // (lead << 8 | trail) -> unit

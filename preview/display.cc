@@ -6,6 +6,13 @@
 
 namespace preview {
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
 std::string Utf8(const std::u16string& units) {
   std::string out;
   out.reserve(units.size());

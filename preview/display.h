@@ -9,6 +9,10 @@
 
 namespace preview {
 
+// A-Z onto a-z, nothing else: how file names and the client's key names are
+// told apart.
+std::string AsciiLower(std::string text);
+
 std::string Utf8(const std::u16string& units);
 // Text of the program (ANSI) in UTF-8.
 std::string Utf8FromAnsi(const std::string& ansi, const CodePage& code_page);

@@ -22,10 +22,6 @@ const char* const kColumns[] = {
     "install_type", "adapters_tuned", "error"};
 constexpr size_t kCells = sizeof kColumns / sizeof kColumns[0] - 1;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-  return text;
-}
 
 std::string Field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -46,12 +42,12 @@ bool ReadAll(const fs::path& path, std::string* content) {
   return !in.bad();
 }
 
-// A setting after the run as the client reads it: text up to its first
-// zero, a four-byte number in decimal; empty when absent.
-std::string Setting(const Plan& plan, const char* name, const CodePage& code_page) {
+}  // namespace
+
+std::string Setting(const Image& image, const char* name, const CodePage& code_page) {
   const KeyId id = IdOf(platform::Root::kLocalMachine, memory::StoredName(settings::kSettingsKey));
   const std::u16string wanted = memory::ComparedName(memory::StoredName(name));
-  for (const memory::StoredKey& key : plan.after) {
+  for (const memory::StoredKey& key : image) {
     if (!(IdOf(key.root, key.path) == id)) continue;
     for (const memory::StoredValue& value : key.values) {
       if (memory::ComparedName(value.name) != wanted) continue;
@@ -66,8 +62,6 @@ std::string Setting(const Plan& plan, const char* name, const CodePage& code_pag
   }
   return "";
 }
-
-}  // namespace
 
 std::string FleetHeader() {
   std::string header;
@@ -94,7 +88,7 @@ FleetRow PlanFleetMachine(const std::string& folder, const Machine& base,
   fs::path ver;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (!entry.is_regular_file(error)) continue;
-    const std::string name = Lower(entry.path().filename().string());
+    const std::string name = AsciiLower(entry.path().filename().string());
     if (name == "ver.txt") ver = entry.path();
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".reg") == 0) {
       files.push_back(entry.path());
@@ -138,10 +132,10 @@ FleetRow PlanFleetMachine(const std::string& folder, const Machine& base,
       plan.response_file ? Utf8FromAnsi(*plan.response_file, code_page) : "",
       plan.setup_started ? "true" : "false",
       plan.waits ? "true" : "false",
-      Setting(plan, settings::kGinaInstallOption, code_page),
-      Setting(plan, settings::kSilentLeapOption, code_page),
-      Setting(plan, settings::kXRStatus, code_page),
-      Setting(plan, settings::kWModeSelect, code_page),
+      Setting(plan.after, settings::kGinaInstallOption, code_page),
+      Setting(plan.after, settings::kSilentLeapOption, code_page),
+      Setting(plan.after, settings::kXRStatus, code_page),
+      Setting(plan.after, settings::kWModeSelect, code_page),
       plan.full_install ? (*plan.full_install ? "full" : "driver only") : "",
       adapters,
       "",

@@ -27,4 +27,9 @@ FleetRow PlanFleetMachine(const std::string& folder, const Machine& base,
                           const CodePage& code_page);
 std::string FleetLine(const FleetRow& row);
 
+// A value of the settings key in image as the client reads it, in UTF-8:
+// text up to its first zero, a four-byte REG_DWORD in decimal; "" when
+// absent.
+std::string Setting(const Image& image, const char* name, const CodePage& code_page);
+
 }  // namespace preview

@@ -8,11 +8,10 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "launcher/staging.h"
+#include "preview/display.h"
 #include "preview/windows_version.h"
 
 namespace preview {
-
-const char* const kMarkerKeyName = launcher::kMarkerKeyPath;
 
 namespace {
 
@@ -21,12 +20,6 @@ using memory::Event;
 using memory::Operation;
 using platform::Phase;
 
-std::string Fold(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
 
 // path names the file name: it is the name, or ends with "\" and the name.
 bool Names(const std::string& path, const std::string& name) {
@@ -83,11 +76,11 @@ std::map<std::string, std::string> HostPackage(const std::string& dir) {
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string name = entry.path().filename().string();
     if (entry.is_regular_file(error)) {
-      files[Fold(name)] = entry.path().string();
-    } else if (entry.is_directory(error) && Fold(name) == "data3.cab") {
+      files[AsciiLower(name)] = entry.path().string();
+    } else if (entry.is_directory(error) && AsciiLower(name) == "data3.cab") {
       for (const auto& inner : fs::directory_iterator(entry.path(), error)) {
         if (inner.is_regular_file(error)) {
-          files["data3.cab\\" + Fold(inner.path().filename().string())] =
+          files["data3.cab\\" + AsciiLower(inner.path().filename().string())] =
               inner.path().string();
         }
       }
@@ -103,7 +96,7 @@ void PlacePackage(const Machine& machine, Plan* plan) {
   for (const std::string& name : PackageNames()) {
     std::string contents = "package file " + name;
     if (machine.package_dir) {
-      auto found = host.find(Fold(name));
+      auto found = host.find(AsciiLower(name));
       if (found == host.end()) continue;
       contents = found->second;
     }
@@ -113,8 +106,8 @@ void PlacePackage(const Machine& machine, Plan* plan) {
 }
 
 bool InClassKey(const std::string& key) {
-  const std::string top = Fold(adapter::kAdapterClassKey) + "\\";
-  return Fold(key).compare(0, top.size(), top) == 0;
+  const std::string top = AsciiLower(adapter::kAdapterClassKey) + "\\";
+  return AsciiLower(key).compare(0, top.size(), top) == 0;
 }
 
 void ReadJournal(Plan* plan) {
@@ -180,19 +173,19 @@ void ReadStaging(Plan* plan) {
   for (const Event& event : plan->journal) {
     if (event.operation == Operation::kCopyFile && event.status == 0) {
       std::string source = event.path;
-      if (Fold(source).compare(0, plan->package_folder.size() + 1,
-                               Fold(plan->package_folder) + "\\") == 0) {
+      if (AsciiLower(source).compare(0, plan->package_folder.size() + 1,
+                               AsciiLower(plan->package_folder) + "\\") == 0) {
         source = source.substr(plan->package_folder.size() + 1);
       }
-      sources[Fold(event.target)] = source;
+      sources[AsciiLower(event.target)] = source;
     }
   }
   std::vector<std::string> names = memory::FilesIn(plan->staging_folder);
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return Fold(a) < Fold(b);
+    return AsciiLower(a) < AsciiLower(b);
   });
   for (const std::string& name : names) {
-    auto found = sources.find(Fold(plan->staging_folder + "\\" + name));
+    auto found = sources.find(AsciiLower(plan->staging_folder + "\\" + name));
     plan->staged.push_back({name, found != sources.end() ? found->second : ""});
   }
   for (const launcher::PackageFile& file : launcher::kPackageFiles) {

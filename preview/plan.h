@@ -67,9 +67,6 @@ struct Plan {
   std::vector<memory::Event> journal;
 };
 
-// The launcher's marker key, as the setup removes it.
-extern const char* const kMarkerKeyName;
-
 // Runs the launcher over the machine. The code page must stay alive while
 // the plan is used (its images are in the machine's storage form).
 Plan MakePlan(const Machine& machine, const CodePage& code_page);

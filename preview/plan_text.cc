@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "adapter/write_block_size.h"
+#include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
 #include "preview/option_table_format.h"
@@ -24,12 +25,6 @@ using platform::Root;
 constexpr Root kMachine = Root::kLocalMachine;
 constexpr Root kUser = Root::kCurrentUser;
 
-std::string Fold(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
 
 std::string FullName(Root root, const std::string& key) {
   return std::string(regfile::RootName(root)) + (key.empty() ? "" : "\\" + key);
@@ -37,14 +32,14 @@ std::string FullName(Root root, const std::string& key) {
 
 // The keys of the settings store by what they are to the client.
 std::string KeyLabel(Root root, const std::string& key) {
-  const std::string folded = Fold(key);
-  if (root == kMachine && folded == Fold(settings::kSettingsKey)) {
+  const std::string folded = AsciiLower(key);
+  if (root == kMachine && folded == AsciiLower(settings::kSettingsKey)) {
     return "the settings key";
   }
-  if (root == kMachine && folded == Fold(settings::kLegacyKey)) {
+  if (root == kMachine && folded == AsciiLower(settings::kLegacyKey)) {
     return "the legacy key";
   }
-  if (folded == Fold(settings::kInstallerKey)) {
+  if (folded == AsciiLower(settings::kInstallerKey)) {
     return root == kMachine ? "the installer key (HKEY_LOCAL_MACHINE)"
                             : "the installer key (HKEY_CURRENT_USER)";
   }
@@ -135,7 +130,7 @@ class Text {
       }
     }
     if (created) state = "created";
-    Step("Marker key " + FullName(kMachine, kMarkerKeyName) + ": " + state +
+    Step("Marker key " + FullName(kMachine, launcher::kMarkerKeyPath) + ": " + state +
          ". It stays while the setup runs; the setup removes it when it ends.");
   }
 
@@ -156,9 +151,9 @@ class Text {
     for (const Event* event : In(Phase::kStaging)) {
       if (event->operation != Operation::kCopyFile || event->status != 0) continue;
       for (const StagedFile& file : plan_.staged) {
-        if (Fold(plan_.staging_folder + "\\" + file.name) != Fold(event->target)) continue;
+        if (AsciiLower(plan_.staging_folder + "\\" + file.name) != AsciiLower(event->target)) continue;
         std::string item = Show(file.source);
-        if (Fold(file.source) != Fold(file.name)) item += " as " + Show(file.name);
+        if (AsciiLower(file.source) != AsciiLower(file.name)) item += " as " + Show(file.name);
         copied += (copied.empty() ? "" : ", ") + item;
       }
     }
@@ -184,7 +179,7 @@ class Text {
     for (size_t i = 0; i < events.size(); ++i) {
       const Event& e = *events[i];
       if (e.status != 0 || used[i]) continue;
-      const std::string id = Fold(FullName(e.root, e.key) + ":" + e.name);
+      const std::string id = AsciiLower(FullName(e.root, e.key) + ":" + e.name);
       if (e.operation == Operation::kDeleteValue) {
         Detail(Show(e.name) + " deleted from " + KeyLabel(e.root, e.key));
         (*present)[id] = false;
@@ -198,10 +193,10 @@ class Text {
       for (size_t j = i + 1; j < events.size(); ++j) {
         const Event& d = *events[j];
         if (d.operation == Operation::kDeleteValue && d.status == 0 &&
-            Fold(d.name) == Fold(e.name) && !(d.root == e.root && Fold(d.key) == Fold(e.key))) {
+            AsciiLower(d.name) == AsciiLower(e.name) && !(d.root == e.root && AsciiLower(d.key) == AsciiLower(e.key))) {
           how = "moved from " + KeyLabel(d.root, d.key);
           used[j] = true;
-          (*present)[Fold(FullName(d.root, d.key) + ":" + d.name)] = false;
+          (*present)[AsciiLower(FullName(d.root, d.key) + ":" + d.name)] = false;
           break;
         }
       }
@@ -224,7 +219,7 @@ class Text {
     std::map<std::string, bool> present;
     for (const memory::StoredKey& key : plan_.before) {
       for (const memory::StoredValue& value : key.values) {
-        present[Fold(FullName(key.root, memory::ProgramName(key.path)) + ":" +
+        present[AsciiLower(FullName(key.root, memory::ProgramName(key.path)) + ":" +
                      memory::ProgramName(value.name))] = true;
       }
     }
@@ -365,7 +360,7 @@ class Text {
                 {kMachine, settings::kLegacyKey},
                 {kMachine, settings::kInstallerKey},
                 {kUser, settings::kInstallerKey},
-                {kMachine, kMarkerKeyName}};
+                {kMachine, launcher::kMarkerKeyPath}};
     const int width = 24;
     out_ << "  " << std::left << std::setw(width) << "" << std::setw(width + 6)
          << "before" << "after\n";

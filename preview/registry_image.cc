@@ -117,12 +117,6 @@ std::set<KeyId> LoadSources(const std::vector<Source>& sources,
   return listed;
 }
 
-std::string FullKeyName(Root root, const std::u16string& stored_path) {
-  std::string name = regfile::RootName(root);
-  if (!stored_path.empty()) name += "\\" + memory::ProgramName(stored_path);
-  return name;
-}
-
 regfile::Units Regedit4Name(const std::u16string& stored) {
   return memory::Widen(memory::ProgramName(stored));
 }

@@ -47,9 +47,6 @@ std::set<KeyId> LoadSources(const std::vector<Source>& sources,
 
 // ---- Back to files ----
 
-// The full key name, "HKEY_LOCAL_MACHINE\..." in the program's spelling.
-std::string FullKeyName(Root root, const std::u16string& stored_path);
-
 // A stored value as a REGEDIT4 value: text the code page holds exactly as
 // "text", a four-byte REG_DWORD as dword:, everything else as hex; string
 // data on a UTF-16 registry in the code page's bytes.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "preview/display.h"
+
 namespace preview {
 
 const std::vector<WindowsVersion>& KnownVersions() {
@@ -27,8 +29,7 @@ const std::vector<WindowsVersion>& KnownVersions() {
 }
 
 std::optional<unsigned long> ParseVersion(const std::string& text) {
-  std::string lower;
-  for (char c : text) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  const std::string lower = AsciiLower(text);
   for (const WindowsVersion& v : KnownVersions()) {
     if (lower == v.name) return v.word;
   }
@@ -60,10 +61,6 @@ std::string DescribeVersion(unsigned long word) {
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-  return text;
-}
 
 // "4.10.1998" at pos: its numbers, at least major and minor.
 bool Numbers(const std::string& text, size_t pos, std::vector<unsigned long>* out) {
@@ -93,13 +90,13 @@ std::optional<unsigned long> VersionFromVer(const std::string& text, std::string
     size_t end = text.find_first_of("\r\n", from);
     if (end == std::string::npos) end = text.size();
     const std::string candidate = text.substr(from, end - from);
-    if (Lower(candidate).find("windows") != std::string::npos) {
+    if (AsciiLower(candidate).find("windows") != std::string::npos) {
       line = candidate;
       break;
     }
     from = end + 1;
   }
-  const std::string lower = Lower(line);
+  const std::string lower = AsciiLower(line);
   std::vector<unsigned long> v;
   size_t at = lower.find("version ");
   bool found = at != std::string::npos && Numbers(lower, at + 8, &v);

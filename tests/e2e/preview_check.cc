@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "preview/changes.h"
+#include "preview/exports.h"
 #include "preview/fleet.h"
 #include "preview/display.h"
 #include "preview/plan.h"
@@ -55,12 +56,6 @@ Record ReadRecord(const fs::path& path) {
   return record;
 }
 
-std::string Fold(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -74,7 +69,7 @@ bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
   if (!fs::is_directory(folder)) return true;
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    if (Fold(entry.path().extension().string()) == ".reg") files.push_back(entry.path());
+    if (preview::AsciiLower(entry.path().extension().string()) == ".reg") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) {
@@ -118,20 +113,10 @@ bool Below(const KeyId& key, const KeyId& top) {
 
 // The exported keys: these five and what lies below them.
 std::vector<KeyId> ExportRoots() {
-  const struct {
-    platform::Root root;
-    const char16_t* path;
-  } roots[] = {
-      {platform::Root::kLocalMachine, u"SOFTWARE\\Corvane"},
-      {platform::Root::kLocalMachine, u"Software\\VERDO Installer"},
-      {platform::Root::kCurrentUser, u"Software\\VERDO Installer"},
-      {platform::Root::kLocalMachine,
-       u"SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}"},
-      {platform::Root::kLocalMachine, u"Software\\setup install"},
-  };
   std::vector<KeyId> ids;
-  for (const auto& r : roots) ids.push_back(preview::IdOf(r.root, memory::StoredName(
-                                                                  preview::Utf8(r.path))));
+  for (const preview::ExportedKey& key : preview::kExportedKeys) {
+    ids.push_back(preview::IdOf(key.root, memory::StoredName(key.path)));
+  }
   return ids;
 }
 
@@ -231,8 +216,8 @@ std::vector<std::string> Compare(const Outcome& plan, const Record& record,
   }
 
   std::vector<std::string> staged_real, staged_plan;
-  for (const std::string& name : record.All("staged")) staged_real.push_back(Fold(name));
-  for (const std::string& name : plan.staged) staged_plan.push_back(Fold(name));
+  for (const std::string& name : record.All("staged")) staged_real.push_back(preview::AsciiLower(name));
+  for (const std::string& name : plan.staged) staged_plan.push_back(preview::AsciiLower(name));
   std::sort(staged_real.begin(), staged_real.end());
   std::sort(staged_plan.begin(), staged_plan.end());
   if (staged_real != staged_plan) {
@@ -252,7 +237,7 @@ std::vector<std::string> Compare(const Outcome& plan, const Record& record,
   const std::vector<std::string> seen = record.All("setup_iss");
   if (!seen.empty() && plan.command != "<none>") {
     const std::string real_iss = seen[0].substr(0, seen[0].find(':'));
-    if (Fold(real_iss) != Fold(plan.iss)) {
+    if (preview::AsciiLower(real_iss) != preview::AsciiLower(plan.iss)) {
       differences.push_back("setup.iss: real " + real_iss + ", plan " + plan.iss);
     }
   }
@@ -263,26 +248,6 @@ std::vector<std::string> Compare(const preview::Plan& plan, const Record& record
                                  const std::vector<preview::Source>& after,
                                  const preview::CodePage& code_page) {
   return Compare(FromPlan(plan), record, after, code_page);
-}
-
-// A setting in the real after-state, as the fleet's columns give it.
-std::string RealSetting(const Image& image, const char* name) {
-  const KeyId id =
-      preview::IdOf(platform::Root::kLocalMachine, memory::StoredName("SOFTWARE\\Corvane\\NLX\\Settings"));
-  for (const memory::StoredKey& key : image) {
-    if (!(preview::IdOf(key.root, key.path) == id)) continue;
-    for (const memory::StoredValue& value : key.values) {
-      if (memory::ComparedName(value.name) != memory::ComparedName(memory::StoredName(name))) continue;
-      const std::string bytes = memory::ProgramData(value);
-      if (value.type == 4 && bytes.size() == 4) {
-        unsigned long n = 0;
-        for (int i = 3; i >= 0; --i) n = n << 8 | static_cast<unsigned char>(bytes[i]);
-        return std::to_string(n);
-      }
-      return bytes.substr(0, bytes.find('\0'));
-    }
-  }
-  return "";
 }
 
 // The field: the collection script's folder planned as a fleet machine and
@@ -314,10 +279,10 @@ std::vector<std::string> CheckField(const fs::path& folder, const Record& record
       plan.response_file.value_or(""),
       plan.setup_started ? "true" : "false",
       plan.waits ? "true" : "false",
-      RealSetting(real, "GinaInstallOption"),
-      RealSetting(real, "SilentLeapOption"),
-      RealSetting(real, "XRStatus"),
-      RealSetting(real, "wModeSelect"),
+      preview::Setting(real, "GinaInstallOption", code_page),
+      preview::Setting(real, "SilentLeapOption", code_page),
+      preview::Setting(real, "XRStatus", code_page),
+      preview::Setting(real, "wModeSelect", code_page),
       json["install_type"].is_null() ? "" : json["install_type"].get<std::string>(),
       adapters,
       ""};

@@ -3,6 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include "preview/exports.h"
 #include "tests/e2e/e2e_paths.h"
 #include "tests/e2e/world.h"
 
@@ -10,20 +11,15 @@ namespace e2e {
 
 namespace {
 
-struct Export {
-  HKEY root;
-  const char* root_name;
-  const char* path;
-  const char* file;
-};
+// The keys the preview reads, by the names its collection script gives
+// their exports.
+HKEY RootKey(platform::Root root) {
+  return root == platform::Root::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
 
-const Export kExports[] = {
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Corvane", "corvane.reg"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "Software\\VERDO Installer", "installer-machine.reg"},
-    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\VERDO Installer", "installer-user.reg"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kAdapterClassKey, "adapters.reg"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kMarkerKey, "marker.reg"},
-};
+const char* RootName(platform::Root root) {
+  return root == platform::Root::kCurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
 
 constexpr DWORD kRegeditLimitMs = 30000;
 
@@ -110,9 +106,9 @@ std::string FreshRecordsFolder(const std::string& name, std::string* folder) {
 }
 
 std::string ExportKeys(const std::string& folder) {
-  for (const Export& e : kExports) {
-    if (!KeyExists({e.root, e.path})) continue;
-    const std::string key = std::string(e.root_name) + "\\" + e.path;
+  for (const preview::ExportedKey& e : preview::kExportedKeys) {
+    if (!KeyExists({RootKey(e.root), e.path})) continue;
+    const std::string key = std::string(RootName(e.root)) + "\\" + e.path;
     const std::string file = folder + "\\" + e.file;
     const std::string error = RunRegedit(file, key);
     if (!error.empty()) return error;

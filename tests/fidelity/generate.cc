@@ -26,6 +26,7 @@
 
 #include "fuzz/world.h"
 #include "launcher/dispatch.h"
+#include "platform/memory_utf16.h"
 #include "preview/code_page.h"
 #include "preview/exports.h"
 #include "preview/reg_file.h"
@@ -146,15 +147,6 @@ std::u16string Wide(const std::string& text, const preview::CodePage& code_page)
   return code_page.ToUtf16(text);
 }
 
-std::string LittleEndian(const std::u16string& text) {
-  std::string bytes;
-  for (char16_t u : text) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
-}
-
 void AddKey(const world::Key& key, const preview::CodePage& code_page,
             std::vector<regfile::Item>* items) {
   if (!key.present) return;
@@ -171,7 +163,7 @@ void AddKey(const world::Key& key, const preview::CodePage& code_page,
     value.data.type = v.type;
     // What RegSetValueExA stores on NT: text in UTF-16.
     value.data.bytes = (v.type == 1 || v.type == 2 || v.type == 7)
-                           ? LittleEndian(Wide(v.bytes, code_page))
+                           ? memory::LittleEndian(Wide(v.bytes, code_page))
                            : v.bytes;
     items->push_back(value);
   }
