@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #ifdef _WIN32
@@ -18,13 +20,18 @@
 #include <unistd.h>
 #endif
 
+#include "launcher/options.h"
 #include "preview/exports.h"
+#include "preview/display.h"
 #include "preview/fleet.h"
+#include "preview/fleet_page.h"
 #include "preview/live.h"
+#include "preview/machine_folder.h"
 #include "preview/option_table_format.h"
 #include "preview/parallel.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
+#include "preview/tails.h"
 #include "preview/windows_version.h"
 
 namespace preview {
@@ -65,8 +72,17 @@ std::string VersionHelp() {
 }
 
 // Writes files only once all are ready, each through a temporary file, so
-// a failure leaves none half written.
-void WriteAll(const std::vector<std::pair<std::string, std::string>>& files) {
+// a failure leaves none half written. "-" is standard output, written last.
+void WriteAll(const std::vector<std::pair<std::string, std::string>>& all) {
+  std::vector<std::pair<std::string, std::string>> files;
+  const std::string* to_stdout = nullptr;
+  for (const auto& file : all) {
+    if (file.first == "-") {
+      to_stdout = &file.second;
+    } else {
+      files.push_back(file);
+    }
+  }
   std::vector<std::string> temporaries;
   const auto discard = [&] {
     for (const std::string& t : temporaries) fs::remove(t);
@@ -92,6 +108,43 @@ void WriteAll(const std::vector<std::pair<std::string, std::string>>& files) {
       throw InputError{files[i].first + ": cannot write: " + error.message()};
     }
   }
+  if (to_stdout != nullptr) std::cout << *to_stdout << std::flush;
+}
+
+// At most one output may be standard output; it then takes the report's
+// place there.
+bool OneToStdout(const std::vector<const std::optional<std::string>*>& outputs) {
+  int count = 0;
+  for (const auto* output : outputs) count += *output && **output == "-" ? 1 : 0;
+  if (count > 1) throw InputError{"only one output can be \"-\" (standard output)"};
+  return count == 1;
+}
+
+Tails TailsOf(const PlanOptions& options) {
+  Tails tails;
+  tails.all = options.tail.value_or("");
+  for (const std::string& argument : options.tail_for) {
+    std::string error;
+    if (!AddTailFor(argument, &tails, &error)) throw InputError{error};
+  }
+  return tails;
+}
+
+void Warn(const std::string& text) {
+  std::cerr << "launcher-preview: warning: " << PrintableUtf8(text) << "\n";
+}
+
+// Every tail given that matches no option: said once, before any machine.
+void WarnUnmatchedTails(const PlanOptions& options, const Tails& tails) {
+  if (options.command_line) return;
+  std::vector<std::string> tails_given = {tails.all};
+  for (const auto& [family, tail] : tails.by_family) tails_given.push_back(tail);
+  std::set<std::string> said;
+  for (const std::string& tail : tails_given) {
+    if (said.insert(tail).second && launcher::ResolveOption(tail.c_str()) == launcher::kNoOption) {
+      Warn("the tail \"" + tail + "\" matches no option of the launcher's table");
+    }
+  }
 }
 
 std::optional<unsigned long> WindowsOption(const PlanOptions& options) {
@@ -108,12 +161,8 @@ std::optional<unsigned long> WindowsOption(const PlanOptions& options) {
 // fleet, the version.
 Machine BaseMachine(const PlanOptions& options) {
   Machine machine;
-  if (options.command_line) {
-    machine.command_line = *options.command_line;
-  } else {
-    const std::string tail = options.tail.value_or("");
-    machine.command_line = "C:\\Pkg\\launcher.exe" + (tail.empty() ? "" : " " + tail);
-  }
+  machine.command_line =
+      options.command_line ? *options.command_line : CommandLineFor(options.tail.value_or(""));
   if (machine.command_line.size() > 32767) {
     throw InputError{"the command line is longer than Windows allows (32767 characters)"};
   }
@@ -143,25 +192,35 @@ bool StderrIsTerminal() {
 }  // namespace
 
 void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
+  CLI::Option* live = nullptr;
   if (fleet) {
     command->add_option("--windows", options->windows,
                         "Windows version of every machine, instead of its ver.txt: " +
                             VersionHelp());
   } else {
-    CLI::Option* live = command->add_flag(
+    live = command->add_flag(
         "--live", options->live,
         "Plan for this Windows machine: its keys (read only), version and system "
         "folder (Windows build only)");
-    command->add_option("--windows", options->windows, "Windows version: " + VersionHelp())
+    command->add_option("--windows", options->windows,
+                        "Windows version (default: a machine folder's ver.txt): " +
+                            VersionHelp())
         ->excludes(live);
   }
   CLI::Option* tail = command->add_option(
       "--tail", options->tail,
-      "Command-line tail (default empty); the program path is C:\\Pkg\\launcher.exe");
+      "Command-line tail (default empty) for the families --tail-for does not name; "
+      "the program path is C:\\Pkg\\launcher.exe");
+  CLI::Option* tail_for = command->add_option(
+      "--tail-for", options->tail_for,
+      "FAMILY=TAIL: the tail of one family (9x, 2000, xp or other), as a login "
+      "script gives each its own; repeatable");
+  tail_for->allow_extra_args(false);  // one FAMILY=TAIL each time, folders after it
   command->add_option("--command-line", options->command_line,
                       "The whole command line, program path first, exactly as the "
                       "launcher would receive it")
-      ->excludes(tail);
+      ->excludes(tail)
+      ->excludes(tail_for);
   command->add_option("--system-dir", options->system_dir,
                       "System folder (default C:\\WINDOWS\\SYSTEM on 9x, "
                       "C:\\WINDOWS\\system32 otherwise)");
@@ -176,13 +235,24 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
                       "A folder standing for the package: only files present there are "
                       "staged (names without regard to case, data3.cab a subfolder)");
   command->add_option("--codepage", options->codepage,
-                      "ANSI code page of the machine, for text in version-5 files "
-                      "(default 1252; with --live, the machine's own)");
-  if (fleet) return;
+                      fleet ? "ANSI code page of the machines, for text in version-5 files "
+                              "(default 1252)"
+                            : "ANSI code page of the machine, for text in version-5 files "
+                              "(default 1252; with --live, the machine's own)");
+  if (fleet) {
+    command->add_flag("--json", options->json,
+                      "One JSON object per machine and line, with the CSV's column names, "
+                      "instead of CSV");
+    command->add_option("--html", options->html,
+                        "Write the fleet at a glance as one self-contained HTML page");
+    return;
+  }
   command->add_option("--after", options->after,
-                      "Write the registry state after the run as a REGEDIT4 file");
+                      "Write the registry state after the run as a REGEDIT4 file (- for "
+                      "standard output)");
   command->add_option("--changes", options->changes,
-                      "Write the changes of the run as a REGEDIT4 file regedit can apply");
+                      "Write the changes of the run as a REGEDIT4 file regedit can apply "
+                      "(- for standard output)");
   command->add_flag("--json", options->json, "Print the plan as one JSON object");
 }
 
@@ -192,7 +262,28 @@ int RunPlan(const PlanOptions& options) {
     const std::unique_ptr<CodePage> code_page = CodePage::Open(
         options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
+    const bool file_to_stdout = OneToStdout({&options.after, &options.changes});
+    const Tails tails = TailsOf(options);
     Machine machine = BaseMachine(options);
+    std::optional<unsigned long> word = WindowsOption(options);
+
+    // One machine folder, or .reg files.
+    std::optional<MachineFolder> folder;
+    for (const std::string& path : options.reg_files) {
+      if (!fs::is_directory(path)) continue;
+      if (options.reg_files.size() > 1) {
+        throw InputError{path + ": is a folder; give one machine folder, or .reg files"};
+      }
+      if (!IsMachineFolder(path)) {
+        throw InputError{path + ": holds no ver.txt and no .reg file"};
+      }
+      folder.emplace();
+      FolderError folder_error;
+      if (!ReadMachineFolder(path, !word && !options.live, &*folder, &folder_error)) {
+        throw InputError{folder_error.message};
+      }
+      if (!word) word = folder->version;
+    }
     if (options.live) {
       const std::optional<std::string> failure = ReadLiveMachine(&machine);
       if (failure) throw InputError{"--live: " + *failure};
@@ -200,12 +291,30 @@ int RunPlan(const PlanOptions& options) {
         throw InputError{"--live reads this machine's registry: give no .reg files"};
       }
     } else {
-      const std::optional<unsigned long> word = WindowsOption(options);
-      if (!word) throw InputError{"--windows is required (or --live on Windows)"};
+      if (!word) {
+        throw InputError{"--windows is required with .reg files (or a machine folder with "
+                         "ver.txt, or --live on Windows)"};
+      }
       machine.version_word = *word;
     }
-    for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path));
+    const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
+    if (!options.command_line) machine.command_line = CommandLineFor(tails.For(family));
+    if (folder) {
+      machine.sources = std::move(folder->sources);
+    } else {
+      for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path));
+    }
+    const bool nt = family == launcher::Family::kWindows2000 ||
+                    family == launcher::Family::kWindowsXP;
+    std::vector<Warning> folder_warnings =
+        folder ? ExportWarnings(machine.sources, nt) : std::vector<Warning>();
+    for (const Source& source : machine.sources) {
+      if (!folder && source.file.skipped_other_root_keys > 0) {
+        for (const Warning& w : ExportWarnings({source}, false)) folder_warnings.push_back(w);
+      }
+    }
     const Plan plan = MakePlan(machine, *code_page);
+    const FleetRow row = RowOfPlan(plan, "", std::move(folder_warnings), *code_page);
 
     std::vector<std::pair<std::string, std::string>> files;
     if (options.after) {
@@ -219,32 +328,97 @@ int RunPlan(const PlanOptions& options) {
                          regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                                         ChangeItems(plan.changes)));
     }
-    const std::string report =
-        options.json ? PlanJson(plan, *code_page).dump(2) + "\n" : PlanText(plan, *code_page);
+    std::string report;
+    if (options.json) {
+      nlohmann::ordered_json json = PlanJson(plan, *code_page);
+      json["warnings"] = nlohmann::ordered_json::array();
+      for (const Warning& w : row.warnings) {
+        json["warnings"].push_back({{"kind", w.kind}, {"text", PrintableUtf8(w.text)}});
+      }
+      report = json.dump(2) + "\n";
+    } else {
+      report = PlanText(plan, *code_page);
+    }
     WriteAll(files);
-    std::cout << report;
+    for (const Warning& w : row.warnings) Warn(w.text);
+    if (!file_to_stdout) std::cout << report;
     return 0;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << error.message << "\n";
+    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
     return 2;
   }
 }
 
-int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders) {
-  std::vector<FleetRow> rows(folders.size());
+namespace {
+
+// What the terminal shows at the end: how many were planned and failed,
+// every failure, and each kind of warning with how many machines have it.
+void Summary(const std::vector<FleetRow>& rows) {
+  size_t failed = 0;
+  std::map<std::string, std::vector<std::string>> warned;  // kind -> machines
+  std::map<std::string, size_t> failures;  // error kind -> machines
+  for (const FleetRow& row : rows) {
+    if (row.failed) {
+      ++failed;
+      ++failures[row.error_kind];
+      continue;
+    }
+    std::set<std::string> kinds;
+    for (const Warning& w : row.warnings) kinds.insert(w.kind);
+    for (const std::string& kind : kinds) warned[kind].push_back(row.machine);
+  }
+  std::string text = "fleet: " + std::to_string(rows.size()) + " machine" +
+                     (rows.size() == 1 ? "" : "s") + ", " +
+                     std::to_string(rows.size() - failed) + " planned, " +
+                     std::to_string(failed) + " failed\n";
+  constexpr size_t kShown = 20;
+  size_t shown = 0;
+  for (const FleetRow& row : rows) {
+    if (!row.failed) continue;
+    if (shown++ == kShown) {
+      text += "  ... and " + std::to_string(failed - kShown) + " more failed (see the error column)\n";
+      break;
+    }
+    text += "  failed: " + row.machine + ": " + PrintableUtf8(row.error) + "\n";
+  }
+  for (const auto& [kind, machines] : warned) {
+    std::string some;
+    for (size_t i = 0; i < machines.size() && i < 5; ++i) {
+      some += (i == 0 ? "" : ", ") + machines[i];
+    }
+    if (machines.size() > 5) some += ", ...";
+    text += "  warning: " + kind + ": " + std::to_string(machines.size()) + " machine" +
+            (machines.size() == 1 ? "" : "s") + " (" + some + ")\n";
+  }
+  std::cerr << text;
+}
+
+}  // namespace
+
+int RunFleet(const PlanOptions& options, const std::vector<std::string>& arguments) {
+  std::vector<FleetRow> rows;
+  bool page_to_stdout = false;
   try {
     std::string error;
-    const std::unique_ptr<CodePage> code_page = CodePage::Open(
-        options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
+    const std::unique_ptr<CodePage> code_page =
+        CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
-    const Machine base = BaseMachine(options);
-    const std::optional<unsigned long> version = WindowsOption(options);
-    if (folders.empty()) throw InputError{"fleet: no machine folder given"};
+    page_to_stdout = OneToStdout({&options.html});
+    FleetSetup setup;
+    setup.base = BaseMachine(options);
+    setup.version = WindowsOption(options);
+    setup.tails = TailsOf(options);
+    setup.whole_command_line = options.command_line.has_value();
+    if (arguments.empty()) throw InputError{"fleet: no machine folder given"};
+    const std::vector<std::string> folders = ExpandFolders(arguments);
+    const std::vector<std::string> names = MachineNames(folders);
+    WarnUnmatchedTails(options, setup.tails);
+    rows.resize(folders.size());
     const bool show = StderrIsTerminal();
     const auto begin = std::chrono::steady_clock::now();
     RunInParallel(
         folders.size(), Cores(),
-        [&](size_t i) { rows[i] = PlanFleetMachine(folders[i], base, version, *code_page); },
+        [&](size_t i) { rows[i] = PlanFleetMachine(folders[i], names[i], setup, *code_page); },
         [&](size_t done) {
           if (!show) return;
           const double seconds =
@@ -255,18 +429,33 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders
                        done, folders.size(), rate, left);
           if (done == folders.size()) std::fprintf(stderr, "\n");
         });
+    std::vector<std::pair<std::string, std::string>> files;
+    if (options.html) {
+      FleetPageInfo info;
+      info.title = "Fleet plan";
+      std::string given;
+      for (const std::string& a : arguments) given += (given.empty() ? "" : " ") + a;
+      info.generated_from = given;
+      files.emplace_back(*options.html, FleetPage(rows, info));
+    }
+    std::string out;
+    if (options.json) {
+      for (const FleetRow& row : rows) out += FleetJson(row).dump() + "\n";
+    } else {
+      out = FleetHeader() + "\n";
+      for (const FleetRow& row : rows) out += FleetLine(row) + "\n";
+    }
+    WriteAll(files);
+    if (!page_to_stdout) std::cout << out;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << error.message << "\n";
+    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
     return 2;
   }
-  std::string out = FleetHeader() + "\n";
-  bool failed = false;
+  Summary(rows);
   for (const FleetRow& row : rows) {
-    out += FleetLine(row) + "\n";
-    failed = failed || row.failed;
+    if (row.failed) return 1;
   }
-  std::cout << out;
-  return failed ? 1 : 0;
+  return 0;
 }
 
 int RunCollectScript() {

@@ -14,6 +14,7 @@ namespace preview {
 struct PlanOptions {
   std::string windows;
   std::optional<std::string> tail;
+  std::vector<std::string> tail_for;  // "FAMILY=TAIL"
   std::optional<std::string> command_line;
   std::optional<std::string> system_dir;
   std::string current_dir = "C:\\Pkg";
@@ -24,17 +25,21 @@ struct PlanOptions {
   std::optional<std::string> changes;
   bool json = false;
   bool live = false;
-  std::vector<std::string> reg_files;
+  std::vector<std::string> reg_files;  // or one machine folder
+  // fleet
+  std::optional<std::string> html;
 };
 
 // The options of "plan" (the registry files excepted), or those of "fleet":
-// the machine options without the outputs, --windows optional.
+// the machine options, --windows optional, its own outputs. An output file
+// named "-" is standard output.
 void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet);
 
 // Each returns the exit code: 0, or 2 after one message on stderr.
 int RunPlan(const PlanOptions& options);
 int RunTable(const std::string& format);
-// One CSV row per machine folder; 1 when any machine failed.
+// One CSV row (or JSON line) per machine folder, a summary on stderr; 1
+// when any machine failed.
 int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders);
 int RunCollectScript();
 

@@ -1,13 +1,11 @@
 #include "preview/fleet.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
-#include "preview/windows_version.h"
+#include "preview/reasons.h"
 #include "settings/layout.h"
 
 namespace preview {
@@ -16,15 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kColumns[] = {
-    "machine", "family", "option", "response_file", "setup_starts", "waits",
-    "GinaInstallOption", "SilentLeapOption", "XRStatus", "wModeSelect",
-    "install_type", "adapters_tuned", "error"};
-constexpr size_t kCells = sizeof kColumns / sizeof kColumns[0] - 1;
+constexpr const char* kNone = "(none)";
 
-
-std::string Field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+std::string Field(const std::string& raw) {
+  const std::string text = PrintableUtf8(raw);
+  if (text.find_first_of(",\"") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';
@@ -33,18 +27,113 @@ std::string Field(const std::string& text) {
   return quoted + "\"";
 }
 
-bool ReadAll(const fs::path& path, std::string* content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  *content = text.str();
-  return !in.bad();
+std::string Joined(const std::vector<std::string>& parts, const char* between) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : between) + part;
+  return text;
+}
+
+std::vector<std::string> WarningTexts(const std::vector<Warning>& warnings) {
+  std::vector<std::string> texts;
+  for (const Warning& w : warnings) texts.push_back(w.text);
+  return texts;
+}
+
+bool EndsWithSilentSwitch(const std::string& command) {
+  const std::string lower = AsciiLower(command);
+  return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, " /s") == 0;
+}
+
+bool HasKey(const Image& image, platform::Root root, const char* path) {
+  const KeyId id = IdOf(root, memory::StoredName(path));
+  for (const memory::StoredKey& key : image) {
+    if (IdOf(key.root, key.path) == id) return true;
+  }
+  return false;
+}
+
+// The columns, each with how a row fills it; json says how JSON gives it.
+enum class Kind { kText, kOptionalText, kBool, kNumber, kList };
+struct Column {
+  std::string name;
+  Kind kind;
+};
+
+std::vector<Column> Columns(bool with_verdicts) {
+  std::vector<Column> columns = {
+      {"machine", Kind::kText},         {"family", Kind::kText},
+      {"tail", Kind::kText},            {"option", Kind::kNumber},
+      {"response_file", Kind::kOptionalText}, {"setup", Kind::kText},
+      {"response_file_staged", Kind::kBool},  {"setup_starts", Kind::kBool},
+      {"waits", Kind::kBool},           {"marker_left", Kind::kBool}};
+  for (const char* name : kRowSettings) {
+    columns.push_back({std::string(name) + "_before", Kind::kOptionalText});
+    columns.push_back({name, Kind::kOptionalText});
+    columns.push_back({std::string(name) + "_why", Kind::kText});
+  }
+  columns.push_back({"install_type", Kind::kOptionalText});
+  columns.push_back({"adapters_tuned", Kind::kList});
+  columns.push_back({"warnings", Kind::kList});
+  if (with_verdicts) {
+    columns.push_back({"verdict", Kind::kOptionalText});
+    columns.push_back({"differences", Kind::kList});
+  }
+  columns.push_back({"error", Kind::kOptionalText});
+  return columns;
+}
+
+// A cell's value: text (nullopt for none) or a list.
+struct Cell {
+  std::optional<std::string> text;
+  std::vector<std::string> list;
+};
+
+Cell CellOf(const FleetRow& row, const std::string& column) {
+  const auto text = [](const std::string& t) { return Cell{t, {}}; };
+  const auto flag = [](bool b) { return Cell{b ? "true" : "false", {}}; };
+  if (column == "machine") return text(row.machine);
+  if (column == "error") return row.failed ? text(row.error) : Cell{};
+  if (row.failed) return Cell{};
+  if (column == "family") return text(row.family);
+  if (column == "tail") return text(row.tail);
+  if (column == "option") return row.option > 0 ? text(std::to_string(row.option)) : Cell{};
+  if (column == "response_file") {
+    return row.response_file.empty() ? Cell{} : text(row.response_file);
+  }
+  if (column == "setup") return text(row.setup);
+  if (column == "response_file_staged") return flag(row.response_file_staged);
+  if (column == "setup_starts") return flag(row.setup_starts);
+  if (column == "waits") return flag(row.waits);
+  if (column == "marker_left") return flag(row.marker_left);
+  for (size_t i = 0; i < kRowSettingCount; ++i) {
+    const std::string name = kRowSettings[i];
+    if (column == name + "_before") return Cell{row.settings[i].before, {}};
+    if (column == name) return Cell{row.settings[i].after, {}};
+    if (column == name + "_why") return text(row.settings[i].why);
+  }
+  if (column == "install_type") {
+    return row.install_type.empty() ? Cell{} : text(row.install_type);
+  }
+  if (column == "adapters_tuned") return Cell{std::nullopt, row.adapters_tuned};
+  if (column == "warnings") return Cell{std::nullopt, WarningTexts(row.warnings)};
+  if (column == "verdict") return Cell{row.verdict, {}};
+  if (column == "differences") return Cell{std::nullopt, row.differences};
+  return Cell{};
+}
+
+// Settings columns tell an absent value from an empty text; the others
+// leave a cell with nothing to say empty.
+bool ShowsNone(const std::string& column) {
+  for (const char* name : kRowSettings) {
+    if (column == name || column == std::string(name) + "_before") return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-std::string Setting(const Image& image, const char* name, const CodePage& code_page) {
+std::optional<std::string> Setting(const Image& image, const char* name,
+                                   const CodePage& code_page) {
   const KeyId id = IdOf(platform::Root::kLocalMachine, memory::StoredName(settings::kSettingsKey));
   const std::u16string wanted = memory::ComparedName(memory::StoredName(name));
   for (const memory::StoredKey& key : image) {
@@ -60,93 +149,149 @@ std::string Setting(const Image& image, const char* name, const CodePage& code_p
       return Utf8FromAnsi(bytes.substr(0, bytes.find('\0')), code_page);
     }
   }
-  return "";
+  return std::nullopt;
 }
 
-std::string FleetHeader() {
-  std::string header;
-  for (const char* column : kColumns) header += std::string(header.empty() ? "" : ",") + column;
-  return header;
+std::string FleetHeader(bool with_verdicts) {
+  std::vector<std::string> names;
+  for (const Column& column : Columns(with_verdicts)) names.push_back(column.name);
+  return Joined(names, ",");
 }
 
-FleetRow PlanFleetMachine(const std::string& folder, const Machine& base,
-                          const std::optional<unsigned long>& version,
-                          const CodePage& code_page) {
+std::string FleetLine(const FleetRow& row, bool with_verdicts) {
+  std::string line;
+  bool first = true;
+  for (const Column& column : Columns(with_verdicts)) {
+    const Cell cell = CellOf(row, column.name);
+    std::string text;
+    if (column.kind == Kind::kList) {
+      text = Joined(cell.list, column.name == "adapters_tuned" ? " " : "; ");
+    } else if (cell.text) {
+      text = *cell.text;
+    } else if (!row.failed && ShowsNone(column.name)) {
+      text = kNone;
+    }
+    line += (first ? "" : ",") + Field(text);
+    first = false;
+  }
+  return line;
+}
+
+nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts) {
+  nlohmann::ordered_json out;
+  for (const Column& column : Columns(with_verdicts)) {
+    const Cell cell = CellOf(row, column.name);
+    nlohmann::ordered_json value = nullptr;
+    if (column.kind == Kind::kList) {
+      if (!row.failed) {
+        value = nlohmann::ordered_json::array();
+        for (const std::string& item : cell.list) value.push_back(PrintableUtf8(item));
+      }
+    } else if (cell.text) {
+      if (column.kind == Kind::kBool) {
+        value = *cell.text == "true";
+      } else if (column.kind == Kind::kNumber) {
+        value = std::stoi(*cell.text);
+      } else {
+        value = PrintableUtf8(*cell.text);
+      }
+    }
+    out[column.name] = value;
+  }
+  return out;
+}
+
+FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
+                   std::vector<Warning> folder_warnings, const CodePage& code_page) {
   FleetRow row;
-  row.machine = fs::path(folder).filename().string();
-  if (row.machine.empty()) row.machine = fs::path(folder).parent_path().filename().string();
-  row.cells.assign(kCells, "");
-  const auto fail = [&](const std::string& message) {
-    row.failed = true;
-    row.cells.assign(kCells, "");
-    row.cells.back() = message;
-    return row;
-  };
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) return fail(folder + ": not a folder");
-  std::vector<fs::path> files;
-  fs::path ver;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::string name = AsciiLower(entry.path().filename().string());
-    if (name == "ver.txt") ver = entry.path();
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".reg") == 0) {
-      files.push_back(entry.path());
-    }
+  row.machine = machine;
+  row.family = FamilyName(plan.family);
+  row.tail = Utf8FromAnsi(plan.tail, code_page);
+  row.option = plan.option == launcher::kNoOption ? 0 : plan.option;
+  row.response_file = plan.response_file ? Utf8FromAnsi(*plan.response_file, code_page) : "";
+  row.setup_starts = plan.setup_started;
+  row.setup = !plan.setup_started                   ? "none"
+              : EndsWithSilentSwitch(*plan.setup_command) ? "silent"
+                                                           : "interactive";
+  row.response_file_staged = plan.response_staged;
+  row.waits = plan.waits;
+  row.marker_left = HasKey(plan.before, platform::Root::kLocalMachine, launcher::kMarkerKeyPath);
+  for (size_t i = 0; i < kRowSettingCount; ++i) {
+    SettingCells& cells = row.settings[i];
+    cells.before = Setting(plan.before, kRowSettings[i], code_page);
+    cells.after = Setting(plan.after, kRowSettings[i], code_page);
+    cells.why = WhyValue(plan.journal, platform::Root::kLocalMachine, settings::kSettingsKey,
+                         kRowSettings[i], cells.before != cells.after);
   }
-  if (error) return fail(folder + ": " + error.message());
-  std::sort(files.begin(), files.end());
-
-  Machine machine = base;
-  if (version) {
-    machine.version_word = *version;
-  } else if (ver.empty()) {
-    return fail(folder + ": no ver.txt, and no --windows given");
-  } else {
-    std::string text, reason;
-    if (!ReadAll(ver, &text)) return fail(ver.string() + ": cannot read");
-    const std::optional<unsigned long> word = VersionFromVer(text, &reason);
-    if (!word) return fail(ver.string() + ": " + reason);
-    machine.version_word = *word;
-  }
-  for (const fs::path& file : files) {
-    Source source{file.string(), {}};
-    std::string content;
-    if (!ReadAll(file, &content)) return fail(file.string() + ": cannot read");
-    regfile::Error parse_error;
-    if (!regfile::Parse(content, &source.file, &parse_error)) {
-      return fail(file.string() + (parse_error.line > 0 ? ":" + std::to_string(parse_error.line) : "") +
-                  ": " + parse_error.message);
-    }
-    machine.sources.push_back(std::move(source));
-  }
-
-  const Plan plan = MakePlan(machine, code_page);
-  std::string adapters;
+  if (plan.full_install) row.install_type = *plan.full_install ? "full" : "driver only";
   for (const std::string& name : plan.adapters_tuned) {
-    adapters += (adapters.empty() ? "" : " ") + Utf8FromAnsi(name, code_page);
+    row.adapters_tuned.push_back(Utf8FromAnsi(name, code_page));
   }
-  row.cells = {
-      FamilyName(plan.family),
-      plan.option == launcher::kNoOption ? "" : std::to_string(plan.option),
-      plan.response_file ? Utf8FromAnsi(*plan.response_file, code_page) : "",
-      plan.setup_started ? "true" : "false",
-      plan.waits ? "true" : "false",
-      Setting(plan.after, settings::kGinaInstallOption, code_page),
-      Setting(plan.after, settings::kSilentLeapOption, code_page),
-      Setting(plan.after, settings::kXRStatus, code_page),
-      Setting(plan.after, settings::kWModeSelect, code_page),
-      plan.full_install ? (*plan.full_install ? "full" : "driver only") : "",
-      adapters,
-      "",
-  };
+
+  std::vector<Warning>& w = row.warnings;
+  if (plan.option == launcher::kNoOption) {
+    w.push_back({warning::kNoOption, "the tail \"" + row.tail + "\" matches no option"});
+  }
+  if (row.setup == "none") {
+    w.push_back({warning::kNoSetup,
+                 plan.family == launcher::Family::kOther
+                     ? "no setup starts: the launcher knows no family for this Windows"
+                     : "no setup starts: the setup program is not in the package"});
+  } else if (row.setup == "interactive") {
+    w.push_back({warning::kInteractive,
+                 row.option > 0 ? "the setup starts interactively: option " +
+                                      std::to_string(row.option) + " has no response file on " +
+                                      row.family
+                                : std::string("the setup starts interactively, as no option "
+                                              "matched")});
+  } else if (!plan.response_staged) {
+    w.push_back({warning::kResponseMissing,
+                 "the setup starts with /s but no setup.iss is staged: " +
+                     (row.response_file.empty() ? std::string("the response file")
+                                                : row.response_file) +
+                     " is missing from the package"});
+  }
+  if (row.marker_left) {
+    w.push_back({warning::kMarkerLeft,
+                 "the marker key HKEY_LOCAL_MACHINE\\" + std::string(launcher::kMarkerKeyPath) +
+                     " is left from an earlier run (its setup did not finish, or its "
+                     "launcher was stopped)"});
+  }
+  for (Warning& f : folder_warnings) w.push_back(std::move(f));
   return row;
 }
 
-std::string FleetLine(const FleetRow& row) {
-  std::string line = Field(row.machine);
-  for (const std::string& cell : row.cells) line += "," + Field(cell);
-  return line;
+FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
+                          const FleetSetup& setup, const CodePage& code_page) {
+  FleetRow row;
+  row.machine = name;
+  row.folder = folder;
+  const auto fail = [&](const FolderError& error) {
+    row.failed = true;
+    row.error = error.message;
+    row.error_kind = error.kind;
+    return row;
+  };
+  std::error_code code;
+  if (fs::is_directory(folder, code) && !IsMachineFolder(folder)) {
+    return fail({folder + ": holds no ver.txt, no .reg file and no machine folder", "folder"});
+  }
+  MachineFolder read;
+  FolderError error;
+  if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, &error)) return fail(error);
+
+  Machine machine = setup.base;
+  machine.version_word = setup.version ? *setup.version : *read.version;
+  const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
+  if (!setup.whole_command_line) machine.command_line = CommandLineFor(setup.tails.For(family), setup.program);
+  machine.sources = std::move(read.sources);
+  std::vector<Warning> warnings = ExportWarnings(
+      machine.sources,
+      family == launcher::Family::kWindows2000 || family == launcher::Family::kWindowsXP);
+  const Plan plan = MakePlan(machine, code_page);
+  FleetRow planned = RowOfPlan(plan, name, std::move(warnings), code_page);
+  planned.folder = folder;
+  return planned;
 }
 
 }  // namespace preview

@@ -1,35 +1,87 @@
 // A fleet: one plan per machine folder (its .reg exports and, where
-// present, ver.txt), one CSV row per machine.
+// present, ver.txt), one row per machine: CSV, JSON lines or the page.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "preview/code_page.h"
+#include "preview/machine_folder.h"
 #include "preview/plan.h"
+#include "preview/tails.h"
 
 namespace preview {
 
-struct FleetRow {
-  std::string machine;             // the folder's name
-  std::vector<std::string> cells;  // the columns after "machine", "error" last
-  bool failed = false;
+// The four settings a row shows, in column order.
+constexpr const char* kRowSettings[] = {"GinaInstallOption", "SilentLeapOption",
+                                        "XRStatus", "wModeSelect"};
+constexpr size_t kRowSettingCount = sizeof kRowSettings / sizeof kRowSettings[0];
+
+struct SettingCells {
+  std::optional<std::string> before;  // nullopt: absent
+  std::optional<std::string> after;
+  // "option", "carried", "default" or "kept".
+  std::string why = "kept";
 };
 
-// The header line, without its line end.
-std::string FleetHeader();
-// The row of one machine folder. base holds the options shared by the
-// fleet; version, when given, overrides ver.txt. A machine whose files do
-// not read gets its error in the row.
-FleetRow PlanFleetMachine(const std::string& folder, const Machine& base,
-                          const std::optional<unsigned long>& version,
-                          const CodePage& code_page);
-std::string FleetLine(const FleetRow& row);
+struct FleetRow {
+  std::string machine;  // its name in the fleet ("siteA/PC042" where names clash)
+  std::string folder;   // as found
+  bool failed = false;
+  std::string error;       // failed rows: the message, naming machine and file
+  std::string error_kind;  // failed rows: "folder", "ver.txt" or ".reg file"
+
+  std::string family;  // "9x", "2000", "xp", "other"
+  std::string tail;    // the tail this machine's command line had
+  int option = 0;      // 0: the tail matched no option
+  std::string response_file;  // source name staged or tried; "" for none
+  std::string setup;  // "silent", "interactive" or "none"
+  bool response_file_staged = false;
+  bool setup_starts = false;
+  bool waits = false;
+  bool marker_left = false;  // the marker key was there before the run
+  SettingCells settings[kRowSettingCount];
+  std::string install_type;  // "full", "driver only", or "" when not asked
+  std::vector<std::string> adapters_tuned;
+  std::vector<Warning> warnings;
+
+  // After the rollout (fleet --after-root): the verdict and its differences.
+  std::optional<std::string> verdict;
+  std::vector<std::string> differences;
+};
+
+// What the fleet shares: the options of every machine.
+struct FleetSetup {
+  Machine base;  // all but the version and the registry
+  std::optional<unsigned long> version;  // --windows; else ver.txt
+  Tails tails;   // the tail by family, unless base has a whole command line
+  std::string program = kDefaultProgram;  // the command line's program path
+  bool whole_command_line = false;  // --command-line given: tails unused
+};
+
+// The row of one machine folder. A machine whose files do not read gets its
+// error in the row.
+FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
+                          const FleetSetup& setup, const CodePage& code_page);
+// The row of a plan already made, with the warnings of its folder.
+FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
+                   std::vector<Warning> folder_warnings, const CodePage& code_page);
+
+// CSV: the header and one line per row, without line ends. The verdict
+// columns only when with_verdicts.
+std::string FleetHeader(bool with_verdicts = false);
+std::string FleetLine(const FleetRow& row, bool with_verdicts = false);
+// One JSON object with the CSV's column names as keys: absent values null,
+// true/false as booleans.
+nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false);
 
 // A value of the settings key in image as the client reads it, in UTF-8:
-// text up to its first zero, a four-byte REG_DWORD in decimal; "" when
+// text up to its first zero, a four-byte REG_DWORD in decimal; nullopt when
 // absent.
-std::string Setting(const Image& image, const char* name, const CodePage& code_page);
+std::optional<std::string> Setting(const Image& image, const char* name,
+                                   const CodePage& code_page);
 
 }  // namespace preview

@@ -3,8 +3,9 @@
 // in-memory platform.
 //
 //   launcher-preview plan --windows NAME [options] [REGFILE...]
+//   launcher-preview plan [options] MACHINE-FOLDER
 //   launcher-preview plan --live [options]           (Windows build)
-//   launcher-preview fleet [options] DIR...
+//   launcher-preview fleet [options] DIR...     (machine or parent folders)
 //   launcher-preview collect-script
 //   launcher-preview table [--format text|markdown|csv]
 //
@@ -29,16 +30,20 @@ int main(int argc, char** argv) {
               "prints the plan.");
   preview::AddPlanOptions(plan, &plan_options, false);
   plan->add_option("REGFILE", plan_options.reg_files,
-                   "Registry exports (regedit /e), merged in order; none: no key of the "
-                   "launcher exists");
+                   "Registry exports (regedit /e), merged in order (none: no key of the "
+                   "launcher exists); or one machine folder as the collection script "
+                   "fills it (its .reg files and ver.txt)");
 
   preview::PlanOptions fleet_options;
   std::vector<std::string> fleet_folders;
   CLI::App* fleet = app.add_subcommand(
       "fleet", "Plans every machine folder (its .reg exports and ver.txt) and prints one "
-               "CSV row per machine.");
+               "CSV row per machine, and a summary on stderr.");
   preview::AddPlanOptions(fleet, &fleet_options, true);
-  fleet->add_option("DIR", fleet_folders, "Machine folders, one per machine")->required();
+  fleet->add_option("DIR", fleet_folders,
+                    "Machine folders, or parent folders standing for each machine folder "
+                    "in them")
+      ->required();
 
   CLI::App* collect = app.add_subcommand(
       "collect-script", "Prints the batch file that collects a machine's exports and ver.txt.");

@@ -5,6 +5,7 @@
 #include "platform/memory_utf16.h"
 #include "preview/display.h"
 #include "preview/plan_output.h"
+#include "preview/reasons.h"
 #include "preview/windows_version.h"
 
 namespace preview {
@@ -87,9 +88,22 @@ json Names(const std::vector<std::string>& names, const CodePage& code_page) {
   return list;
 }
 
+const memory::StoredValue* ValueIn(const Image& image, const Change& change) {
+  const KeyId id = IdOf(change.root, change.path);
+  const std::u16string name = memory::ComparedName(change.value.name);
+  for (const memory::StoredKey& key : image) {
+    if (!(IdOf(key.root, key.path) == id)) continue;
+    for (const memory::StoredValue& value : key.values) {
+      if (memory::ComparedName(value.name) == name) return &value;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const CodePage& code_page) {
+nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const CodePage& code_page,
+                                   const Plan* plan) {
   json list = json::array();
   for (const Change& change : changes) {
     json item;
@@ -108,6 +122,18 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
       item["type"] = TypeName(change.value.type);
       item["data"] = Data(change.value, code_page);
       item["hex"] = HexBytes(memory::ProgramData(change.value));
+    }
+    if (plan != nullptr) {
+      const memory::StoredValue* before =
+          change.op == Change::Op::kSetValue || change.op == Change::Op::kDeleteValue
+              ? ValueIn(plan->before, change)
+              : nullptr;
+      item["before"] = before == nullptr
+                           ? json(nullptr)
+                           : json{{"type", TypeName(before->type)},
+                                  {"data", Data(*before, code_page)},
+                                  {"hex", HexBytes(memory::ProgramData(*before))}};
+      item["why"] = WhyChange(plan->journal, change);
     }
     list.push_back(item);
   }
@@ -152,7 +178,7 @@ nlohmann::ordered_json PlanJson(const Plan& plan, const CodePage& code_page) {
   out["setup_starts"] = plan.setup_started;
   out["waits"] = plan.waits;
   out["write_block_size_adapters"] = Names(plan.adapters_tuned, code_page);
-  out["changes"] = ChangesJson(plan.changes, code_page);
+  out["changes"] = ChangesJson(plan.changes, code_page, &plan);
   return out;
 }
 

@@ -52,13 +52,34 @@ expect "help" 0 "--windows" plan --help
 expect "good input" 0 "Install type: driver only" plan --windows xp --tail "/S /UNINSTALL" "${out[@]}" "$work/good.reg"
 [ -s "$work/after.reg" ] && [ -s "$work/changes.reg" ] || { echo "not ok - good input wrote no files"; failures=$((failures + 1)); }
 
-mkdir -p "$work/pc1" "$work/pc2"
-cp "$work/good.reg" "$work/pc1/instuser.reg"
-printf 'Microsoft Windows XP [Version 5.1.2600]\r\n' > "$work/pc1/ver.txt"
-expect "fleet" 0 "pc1,xp,15,data3.cab\\SUNINSTALLDA.iss" fleet --tail "/S /UNINSTALL" "$work/pc1"
-expect "fleet with a failing machine" 1 "pc2,,,,,,,,,,,," fleet "$work/pc1" "$work/pc2"
-expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$work/pc1"
-expect "fleet takes no --after" 2 "--after" fleet --after x "$work/pc1"
+mkdir -p "$work/site/pc1" "$work/site/pc2" "$work/site/notes"
+pc1=$work/site/pc1 pc2=$work/site/pc2
+cp "$work/good.reg" "$pc1/instuser.reg"
+printf 'Microsoft Windows XP [Version 5.1.2600]\r\n' > "$pc1/ver.txt"
+printf 'Hello\r\n' > "$pc2/ver.txt"
+expect "plan of a machine folder" 0 "Plan for Windows XP" plan --tail "/S /UNINSTALL" "$pc1"
+expect "plan, tail of the family" 0 'Tail: "/S /I1": option 3' plan --tail "-gina" --tail-for xp="/S /I1" "$pc1"
+expect "plan, a folder among files" 2 "give one machine folder" plan "$pc1" "$work/good.reg"
+expect "plan, --after to stdout" 0 "REGEDIT4" plan --windows xp --after - "$work/good.reg"
+expect "plan, two outputs to stdout" 2 "only one output" plan --windows xp --after - --changes - "$work/good.reg"
+expect "plan, bad --tail-for" 2 "FAMILY=TAIL" plan --tail-for nt=/S "$pc1"
+expect "plan, tail of no option" 0 'warning: the tail "/S /I1 -gina" matches no option' plan --tail "/S /I1 -gina" "$pc1"
+expect "fleet" 0 "pc1,xp,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
+expect "fleet of a parent folder" 1 "pc2,,,,,,,,," fleet "$work/site"
+expect "fleet summary" 1 "fleet: 2 machines, 1 planned, 1 failed" fleet "$work/site"
+expect "fleet summary names the failure" 1 "failed: pc2: $pc2/ver.txt: ver.txt names no Windows version" fleet "$work/site"
+expect "fleet warns of a tail of no option" 1 "tail matches no option: 1 machine" fleet --tail "/S /I1 -gina" "$work/site"
+expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$pc1"
+expect "fleet takes no --after" 2 "--after" fleet --after x "$pc1"
+expect "fleet, JSON lines" 0 '"machine":"pc1","family":"xp"' fleet --json "$pc1"
+expect "fleet, page to stdout" 0 "data-figure=" fleet --html - "$pc1"
+# Each command's help names only what it takes.
+"$preview" fleet --help > "$work/help" 2>&1
+if grep -q -- "--live" "$work/help"; then
+  echo "not ok - fleet --help speaks of --live"; failures=$((failures + 1))
+else
+  echo "ok - fleet --help names only its own options"
+fi
 expect "collect script" 0 "regedit /e %1" collect-script
 "$preview" collect-script > "$work/collect.bat"
 crs=$(tr -cd '\r' < "$work/collect.bat" | wc -c)

@@ -311,7 +311,7 @@ TEST(Plan, BadInputWritesNothing) {
   const std::string bad = (dir / "bad.reg").string();
   std::ofstream(bad) << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"V\"=dword:123456789\r\n";
   const std::string root = (dir / "root.reg").string();
-  std::ofstream(root) << "REGEDIT4\r\n[HKEY_USERS\\.DEFAULT]\r\n";
+  std::ofstream(root) << "REGEDIT4\r\n[HKEY_NOWHERE\\.DEFAULT]\r\n";
   const struct {
     const char* label;
     std::string windows;
@@ -321,7 +321,7 @@ TEST(Plan, BadInputWritesNothing) {
   } cases[] = {
       {"unknown windows", "xp2", {good}, 1252, "launcher-preview: --windows: unknown Windows version \"xp2\""},
       {"bad dword", "xp", {good, bad}, 1252, "launcher-preview: " + bad + ":4: "},
-      {"another root", "2000", {root}, 1252, "launcher-preview: " + root + ":2: "},
+      {"an unknown root", "2000", {root}, 1252, "launcher-preview: " + root + ":2: "},
       {"missing file", "98", {good, (dir / "none.reg").string()}, 1252,
        "launcher-preview: " + (dir / "none.reg").string() + ": cannot read"},
       {"unknown code page", "xp", {good}, 99999, "launcher-preview: --codepage: code page 99999"},

@@ -1,0 +1,26 @@
+// Why the run wrote what it wrote, read from the journal of that run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/memory_platform.h"
+#include "preview/changes.h"
+
+namespace preview {
+
+// Why the run left a value as it is: "option" when an action of the option
+// wrote it (even with the same data); else "carried" when it was moved from
+// another key (written, then deleted there); else "default" when written
+// with data the run did not read from it; else "rewritten" when its own data
+// was written back in another form; else "kept" (not written, or written
+// back unchanged). Values written while the marker key is polled are
+// "adapter"; by the marker key's step, "marker".
+std::string WhyValue(const std::vector<memory::Event>& journal, platform::Root root,
+                     const std::string& key, const std::string& name, bool changed);
+
+// The reason of one change of the plan: as WhyValue for values; for keys,
+// the step that created them, or "setup" for a key the setup removed.
+std::string WhyChange(const std::vector<memory::Event>& journal, const Change& change);
+
+}  // namespace preview
