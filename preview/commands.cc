@@ -32,6 +32,7 @@
 #include "preview/plan.h"
 #include "preview/plan_output.h"
 #include "preview/tails.h"
+#include "preview/verify.h"
 #include "preview/windows_version.h"
 
 namespace preview {
@@ -191,11 +192,12 @@ bool StderrIsTerminal() {
 
 }  // namespace
 
-void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
+void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which) {
+  const bool fleet = which != Command::kPlan;
   CLI::Option* live = nullptr;
   if (fleet) {
     command->add_option("--windows", options->windows,
-                        "Windows version of every machine, instead of its ver.txt: " +
+                        "Windows version, instead of each machine folder's ver.txt: " +
                             VersionHelp());
   } else {
     live = command->add_flag(
@@ -239,10 +241,19 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet) {
                               "(default 1252)"
                             : "ANSI code page of the machine, for text in version-5 files "
                               "(default 1252; with --live, the machine's own)");
+  if (which == Command::kVerify) {
+    command->add_flag("--json", options->json,
+                      "Print the verdict as one JSON object: verdict, differences, "
+                      "changed_by_others");
+    return;
+  }
   if (fleet) {
     command->add_flag("--json", options->json,
                       "One JSON object per machine and line, with the CSV's column names, "
                       "instead of CSV");
+    command->add_option("--after-root", options->after_root,
+                        "A folder holding each machine's folder collected after the "
+                        "rollout, by machine name: adds the verdict columns");
     command->add_option("--html", options->html,
                         "Write the fleet at a glance as one self-contained HTML page");
     return;
@@ -381,6 +392,14 @@ void Summary(const std::vector<FleetRow>& rows) {
     }
     text += "  failed: " + row.machine + ": " + PrintableUtf8(row.error) + "\n";
   }
+  std::map<std::string, size_t> verdicts;
+  for (const FleetRow& row : rows) {
+    if (!row.failed && row.verdict) ++verdicts[*row.verdict];
+  }
+  for (const auto& [verdict, count] : verdicts) {
+    text += "  verdict: " + verdict + ": " + std::to_string(count) + " machine" +
+            (count == 1 ? "" : "s") + "\n";
+  }
   for (const auto& [kind, machines] : warned) {
     std::string some;
     for (size_t i = 0; i < machines.size() && i < 5; ++i) {
@@ -409,6 +428,10 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     setup.version = WindowsOption(options);
     setup.tails = TailsOf(options);
     setup.whole_command_line = options.command_line.has_value();
+    setup.after_root = options.after_root;
+    if (options.after_root && !fs::is_directory(*options.after_root)) {
+      throw InputError{*options.after_root + ": not a folder"};
+    }
     if (arguments.empty()) throw InputError{"fleet: no machine folder given"};
     const std::vector<std::string> folders = ExpandFolders(arguments);
     const std::vector<std::string> names = MachineNames(folders);
@@ -438,12 +461,13 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
       info.generated_from = given;
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
+    const bool verdicts = options.after_root.has_value();
     std::string out;
     if (options.json) {
-      for (const FleetRow& row : rows) out += FleetJson(row).dump() + "\n";
+      for (const FleetRow& row : rows) out += FleetJson(row, verdicts).dump() + "\n";
     } else {
-      out = FleetHeader() + "\n";
-      for (const FleetRow& row : rows) out += FleetLine(row) + "\n";
+      out = FleetHeader(verdicts) + "\n";
+      for (const FleetRow& row : rows) out += FleetLine(row, verdicts) + "\n";
     }
     WriteAll(files);
     if (!page_to_stdout) std::cout << out;
@@ -456,6 +480,40 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     if (row.failed) return 1;
   }
   return 0;
+}
+
+int RunVerify(const PlanOptions& options, const std::string& before, const std::string& after) {
+  try {
+    std::string error;
+    const std::unique_ptr<CodePage> code_page =
+        CodePage::Open(options.codepage.value_or(1252), &error);
+    if (!code_page) throw InputError{"--codepage: " + error};
+    FleetSetup setup;
+    setup.base = BaseMachine(options);
+    setup.version = WindowsOption(options);
+    setup.tails = TailsOf(options);
+    setup.whole_command_line = options.command_line.has_value();
+    for (const std::string& folder : {before, after}) {
+      if (!fs::is_directory(folder)) throw InputError{folder + ": not a folder"};
+    }
+    FolderPlan planned;
+    FolderError folder_error;
+    if (!PlanFolder(before, setup, *code_page, &planned, &folder_error)) {
+      throw InputError{folder_error.message};
+    }
+    Collected collected;
+    if (!ReadCollected(after, &collected, &folder_error)) throw InputError{folder_error.message};
+    const Verification verification = Verify(planned.plan, collected, *code_page);
+    if (options.json) {
+      std::cout << VerificationJson(verification).dump(2) << "\n";
+    } else {
+      std::cout << VerificationText(verification);
+    }
+    return verification.verdict == verdict::kAsPlanned ? 0 : 1;
+  } catch (const InputError& error) {
+    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    return 2;
+  }
 }
 
 int RunCollectScript() {

@@ -28,12 +28,16 @@ struct PlanOptions {
   std::vector<std::string> reg_files;  // or one machine folder
   // fleet
   std::optional<std::string> html;
+  std::optional<std::string> after_root;
 };
+
+// Which command the options are for.
+enum class Command { kPlan, kFleet, kVerify };
 
 // The options of "plan" (the registry files excepted), or those of "fleet":
 // the machine options, --windows optional, its own outputs. An output file
 // named "-" is standard output.
-void AddPlanOptions(CLI::App* command, PlanOptions* options, bool fleet);
+void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which);
 
 // Each returns the exit code: 0, or 2 after one message on stderr.
 int RunPlan(const PlanOptions& options);
@@ -42,5 +46,9 @@ int RunTable(const std::string& format);
 // when any machine failed.
 int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders);
 int RunCollectScript();
+// Plans BEFORE and compares with AFTER (machine folders collected before and
+// after the rollout): 0 for "as planned", 1 for any other verdict, 2 for
+// bad input.
+int RunVerify(const PlanOptions& options, const std::string& before, const std::string& after);
 
 }  // namespace preview

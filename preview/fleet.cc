@@ -6,6 +6,7 @@
 #include "launcher/options.h"
 #include "preview/display.h"
 #include "preview/reasons.h"
+#include "preview/verify.h"
 #include "settings/layout.h"
 
 namespace preview {
@@ -261,37 +262,60 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
   return row;
 }
 
+bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
+                FolderPlan* planned, FolderError* error) {
+  std::error_code code;
+  if (fs::is_directory(folder, code) && !IsMachineFolder(folder)) {
+    *error = {folder + ": holds no ver.txt, no .reg file and no machine folder", "folder"};
+    return false;
+  }
+  MachineFolder read;
+  if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, error)) return false;
+  Machine machine = setup.base;
+  machine.version_word = setup.version ? *setup.version : *read.version;
+  const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
+  if (!setup.whole_command_line) {
+    machine.command_line = CommandLineFor(setup.tails.For(family), setup.program);
+  }
+  machine.sources = std::move(read.sources);
+  planned->warnings = ExportWarnings(
+      machine.sources,
+      family == launcher::Family::kWindows2000 || family == launcher::Family::kWindowsXP);
+  planned->plan = MakePlan(machine, code_page);
+  return true;
+}
+
 FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
                           const FleetSetup& setup, const CodePage& code_page) {
-  FleetRow row;
-  row.machine = name;
-  row.folder = folder;
-  const auto fail = [&](const FolderError& error) {
+  FolderPlan planned;
+  FolderError error;
+  if (!PlanFolder(folder, setup, code_page, &planned, &error)) {
+    FleetRow row;
+    row.machine = name;
+    row.folder = folder;
     row.failed = true;
     row.error = error.message;
     row.error_kind = error.kind;
     return row;
-  };
-  std::error_code code;
-  if (fs::is_directory(folder, code) && !IsMachineFolder(folder)) {
-    return fail({folder + ": holds no ver.txt, no .reg file and no machine folder", "folder"});
   }
-  MachineFolder read;
-  FolderError error;
-  if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, &error)) return fail(error);
-
-  Machine machine = setup.base;
-  machine.version_word = setup.version ? *setup.version : *read.version;
-  const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
-  if (!setup.whole_command_line) machine.command_line = CommandLineFor(setup.tails.For(family), setup.program);
-  machine.sources = std::move(read.sources);
-  std::vector<Warning> warnings = ExportWarnings(
-      machine.sources,
-      family == launcher::Family::kWindows2000 || family == launcher::Family::kWindowsXP);
-  const Plan plan = MakePlan(machine, code_page);
-  FleetRow planned = RowOfPlan(plan, name, std::move(warnings), code_page);
-  planned.folder = folder;
-  return planned;
+  FleetRow row = RowOfPlan(planned.plan, name, std::move(planned.warnings), code_page);
+  row.folder = folder;
+  if (!setup.after_root) return row;
+  const fs::path after = fs::path(*setup.after_root) / fs::path(name);
+  std::error_code code;
+  if (!fs::is_directory(after, code)) {
+    row.verdict = verdict::kNotCollected;
+    return row;
+  }
+  Collected collected;
+  if (!ReadCollected(after.string(), &collected, &error)) {
+    row.verdict = verdict::kNotCollected;
+    row.differences.push_back(error.message);
+    return row;
+  }
+  const Verification verification = Verify(planned.plan, collected, code_page);
+  row.verdict = verification.verdict;
+  for (const Difference& d : verification.differences) row.differences.push_back(DifferenceText(d));
+  return row;
 }
-
 }  // namespace preview

@@ -60,7 +60,19 @@ struct FleetSetup {
   Tails tails;   // the tail by family, unless base has a whole command line
   std::string program = kDefaultProgram;  // the command line's program path
   bool whole_command_line = false;  // --command-line given: tails unused
+  // Where the folders collected after the rollout lie, one per machine
+  // name; each row then gets its verdict.
+  std::optional<std::string> after_root;
 };
+
+// A machine folder planned: the plan and the warnings of its folder.
+struct FolderPlan {
+  Plan plan;
+  std::vector<Warning> warnings;
+};
+// False with the error when the folder does not read.
+bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
+                FolderPlan* planned, FolderError* error);
 
 // The row of one machine folder. A machine whose files do not read gets its
 // error in the row.

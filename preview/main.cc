@@ -6,6 +6,7 @@
 //   launcher-preview plan [options] MACHINE-FOLDER
 //   launcher-preview plan --live [options]           (Windows build)
 //   launcher-preview fleet [options] DIR...     (machine or parent folders)
+//   launcher-preview verify [options] BEFORE AFTER
 //   launcher-preview collect-script
 //   launcher-preview table [--format text|markdown|csv]
 //
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   CLI::App* plan = app.add_subcommand(
       "plan", "Runs the launcher in memory over the registry the files describe and "
               "prints the plan.");
-  preview::AddPlanOptions(plan, &plan_options, false);
+  preview::AddPlanOptions(plan, &plan_options, preview::Command::kPlan);
   plan->add_option("REGFILE", plan_options.reg_files,
                    "Registry exports (regedit /e), merged in order (none: no key of the "
                    "launcher exists); or one machine folder as the collection script "
@@ -39,10 +40,22 @@ int main(int argc, char** argv) {
   CLI::App* fleet = app.add_subcommand(
       "fleet", "Plans every machine folder (its .reg exports and ver.txt) and prints one "
                "CSV row per machine, and a summary on stderr.");
-  preview::AddPlanOptions(fleet, &fleet_options, true);
+  preview::AddPlanOptions(fleet, &fleet_options, preview::Command::kFleet);
   fleet->add_option("DIR", fleet_folders,
                     "Machine folders, or parent folders standing for each machine folder "
                     "in them")
+      ->required();
+
+  preview::PlanOptions verify_options;
+  std::string verify_before, verify_after;
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Plans the machine from the folder collected before the rollout and "
+                "checks the folder collected after it: as planned, not run, not finished "
+                "or differs.");
+  preview::AddPlanOptions(verify, &verify_options, preview::Command::kVerify);
+  verify->add_option("BEFORE", verify_before, "The machine folder collected before the run")
+      ->required();
+  verify->add_option("AFTER", verify_after, "The machine folder collected after the run")
       ->required();
 
   CLI::App* collect = app.add_subcommand(
@@ -77,5 +90,6 @@ int main(int argc, char** argv) {
   if (*table) return preview::RunTable(table_format);
   if (*fleet) return preview::RunFleet(fleet_options, fleet_folders);
   if (*collect) return preview::RunCollectScript();
+  if (*verify) return preview::RunVerify(verify_options, verify_before, verify_after);
   return preview::RunPlan(plan_options);
 }

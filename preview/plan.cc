@@ -197,6 +197,17 @@ void ReadStaging(Plan* plan) {
 
 }  // namespace
 
+void UseFamilyRegistry(launcher::Family family, const CodePage& code_page) {
+  memory::Reset();
+  // Windows NT keeps the registry's text in UTF-16, 9x as the bytes given.
+  memory::UseTextStorage(family == launcher::Family::kWindows9x ? memory::TextStorage::kAnsi
+                                                                : memory::TextStorage::kUtf16,
+                         &code_page);
+  for (const auto& range : code_page.LeadByteRanges()) {
+    memory::SetLeadByteRange(range.first, range.second);
+  }
+}
+
 Plan MakePlan(const Machine& machine, const CodePage& code_page) {
   Plan plan;
   plan.version_word = machine.version_word;
@@ -207,15 +218,7 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
                         : machine.system_dir;
   plan.all_present = !machine.package_dir.has_value();
 
-  memory::Reset();
-  // Windows NT keeps the registry's text in UTF-16, 9x as the bytes given.
-  memory::UseTextStorage(plan.family == launcher::Family::kWindows9x
-                             ? memory::TextStorage::kAnsi
-                             : memory::TextStorage::kUtf16,
-                         &code_page);
-  for (const auto& range : code_page.LeadByteRanges()) {
-    memory::SetLeadByteRange(range.first, range.second);
-  }
+  UseFamilyRegistry(plan.family, code_page);
   memory::SetVersion(machine.version_word);
   memory::SetSystemDirectory(plan.system_dir);
   memory::SetCurrentDirectory(machine.current_dir);

@@ -67,6 +67,11 @@ struct Plan {
   std::vector<memory::Event> journal;
 };
 
+// Empties the in-memory machine and gives its registry the text storage of
+// the family (UTF-16 on NT, the bytes given on 9x) and the code page's lead
+// bytes, as a plan's machine has them.
+void UseFamilyRegistry(launcher::Family family, const CodePage& code_page);
+
 // Runs the launcher over the machine. The code page must stay alive while
 // the plan is used (its images are in the machine's storage form).
 Plan MakePlan(const Machine& machine, const CodePage& code_page);

@@ -73,6 +73,17 @@ expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12
 expect "fleet takes no --after" 2 "--after" fleet --after x "$pc1"
 expect "fleet, JSON lines" 0 '"machine":"pc1","family":"xp"' fleet --json "$pc1"
 expect "fleet, page to stdout" 0 "data-figure=" fleet --html - "$pc1"
+# verify: 0 as planned, 1 for any other verdict, 2 for bad input.
+mkdir -p "$work/after/pc1" "$work/after-root"
+cp "$pc1/ver.txt" "$work/after/pc1/"
+expect "verify, nothing found" 1 "Verdict: not run" verify --tail "-gina /S /I1" "$pc1" "$work/after/pc1"
+expect "verify, JSON" 1 '"verdict": "not run"' verify --json --tail "-gina /S /I1" "$pc1" "$work/after/pc1"
+expect "verify, no after folder" 2 "$work/none: not a folder" verify "$pc1" "$work/none"
+expect "verify, one folder only" 2 "AFTER" verify "$pc1"
+"$preview" plan --tail "/S /UNINSTALL" --after "$work/after/pc1/all.reg" "$pc1" > /dev/null 2>&1
+expect "verify, as planned" 0 "Verdict: as planned" verify --tail "/S /UNINSTALL" "$pc1" "$work/after/pc1"
+expect "fleet, after root" 0 ",as planned,," fleet --tail "/S /UNINSTALL" --after-root "$work/after" "$pc1"
+expect "fleet, not collected" 0 ",not collected,," fleet --after-root "$work/after-root" "$pc1"
 # Each command's help names only what it takes.
 "$preview" fleet --help > "$work/help" 2>&1
 if grep -q -- "--live" "$work/help"; then

@@ -1,0 +1,69 @@
+// After the rollout: whether a machine holds what its plan said the launcher
+// would leave there, judged only on what the launcher is responsible for.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "preview/code_page.h"
+#include "preview/machine_folder.h"
+#include "preview/plan.h"
+
+namespace preview {
+
+namespace verdict {
+constexpr const char* kAsPlanned = "as planned";
+constexpr const char* kNotRun = "not run";
+constexpr const char* kNotFinished = "not finished";
+constexpr const char* kDiffers = "differs";
+constexpr const char* kNotCollected = "not collected";
+}  // namespace verdict
+
+struct Difference {
+  std::string what;  // "HKEY_...\key\name", "marker key", "staged file setup.exe", ...
+  std::string planned;
+  std::string found;
+};
+
+// A value or key the plan does not touch that differs after the run.
+struct OtherChange {
+  std::string key;
+  std::string name;  // "" for a key
+  std::string found;
+};
+
+struct Verification {
+  std::string verdict;
+  std::vector<Difference> differences;
+  std::vector<OtherChange> changed_by_others;
+};
+
+// What was collected after the run.
+struct Collected {
+  std::vector<Source> sources;  // the exports
+  // The names in the staging folder (staged.txt); nullopt where the folder
+  // was collected without it, so the staged files are not judged.
+  std::optional<std::vector<std::string>> staged;
+};
+
+// Reads a folder collected after the run: its exports and staged.txt.
+bool ReadCollected(const std::string& folder, Collected* collected, FolderError* error);
+
+// The names a staged.txt lists (dir /b): one a line, blank lines skipped,
+// UTF-16LE taken as cmd /u writes it.
+std::vector<std::string> StagedNames(const std::string& content);
+
+// Compares the plan with what was collected after the run. The plan must
+// have been made just before, on this thread, with the same code page.
+Verification Verify(const Plan& plan, const Collected& after, const CodePage& code_page);
+
+// The verdict as text for people, and as one JSON object.
+std::string VerificationText(const Verification& verification);
+nlohmann::ordered_json VerificationJson(const Verification& verification);
+// "what: planned P, found F".
+std::string DifferenceText(const Difference& difference);
+
+}  // namespace preview

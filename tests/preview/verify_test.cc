@@ -1,0 +1,255 @@
+// After the rollout: a machine's folder collected before the run is planned,
+// and the one collected after it is judged against the plan, on what the
+// launcher is responsible for only.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "adapter/write_block_size.h"
+#include "preview/changes.h"
+#include "preview/fleet.h"
+#include "preview/verify.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using preview::Difference;
+
+constexpr const char* kXp = "Microsoft Windows XP [Version 5.1.2600]\r\n";
+constexpr const char* k98 = "\r\nWindows 98 [Version 4.10.1998]\r\n";
+constexpr const char* kNt4 = "\r\nWindows NT Version 4.0  \r\n";
+const std::string kClass =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+    "{4D36E972-E325-11CE-BFC1-08002BE10318}";
+const std::string kSettings = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\NLX\\Settings";
+
+void Write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+const preview::CodePage& Cp1252() {
+  static std::string error;
+  static const std::unique_ptr<preview::CodePage> page = preview::CodePage::Open(1252, &error);
+  return *page;
+}
+
+std::string Adapter(const std::string& number, const std::string& extra = "") {
+  std::string id;
+  for (const char* c = adapter::kHardwareIds[0]; *c != 0; ++c) {
+    if (*c == '\\') id += '\\';
+    id += *c;
+  }
+  return "[" + kClass + "\\" + number + "]\r\n\"ComponentId\"=\"" + id + "\"\r\n" + extra +
+         "\r\n";
+}
+
+std::string Reg4(const std::string& body) { return "REGEDIT4\r\n\r\n" + body; }
+
+// A machine, planned from its before-folder, and an after-folder made from
+// the plan's own after-state, as regedit would export it, so that each case
+// only adds what the real machine would differ by.
+struct Rollout {
+  fs::path dir;
+  preview::FolderPlan planned;
+
+  Rollout(const std::string& name, const char* ver, const std::string& tail,
+          const std::string& before_reg) {
+    dir = fs::temp_directory_path() / ("launcher-preview-verify-" + name);
+    fs::remove_all(dir);
+    Write(dir / "before" / "ver.txt", ver);
+    if (!before_reg.empty()) Write(dir / "before" / "corvane.reg", Reg4(before_reg));
+    preview::FleetSetup setup;
+    setup.tails.all = tail;
+    preview::FolderError error;
+    EXPECT_TRUE(preview::PlanFolder((dir / "before").string(), setup, Cp1252(), &planned, &error))
+        << error.message;
+  }
+  ~Rollout() { fs::remove_all(dir); }
+
+  // The after-folder: the planned state in the given form, staged.txt as
+  // planned unless told otherwise, then the case's own changes.
+  void After(regfile::Version version, bool staged, const std::string& changes,
+             const std::vector<std::string>& drop_staged = {}) {
+    const fs::path after = dir / "after";
+    fs::remove_all(after);
+    Write(after / "ver.txt", kXp);
+    const auto items = preview::StateItems(planned.plan.after);
+    Write(after / "all.reg", regfile::Write(version,
+                                            version == regfile::Version::k4
+                                                ? regfile::Encoding::kBytes
+                                                : regfile::Encoding::kUtf16,
+                                            items));
+    if (!changes.empty()) Write(after / "zz.reg", Reg4(changes));
+    if (staged) {
+      std::string names;
+      for (const preview::StagedFile& file : planned.plan.staged) {
+        if (std::find(drop_staged.begin(), drop_staged.end(), file.name) == drop_staged.end()) {
+          names += file.name + "\r\n";
+        }
+      }
+      Write(after / "staged.txt", names);
+    }
+  }
+
+  preview::Verification Check() {
+    preview::Collected collected;
+    preview::FolderError error;
+    EXPECT_TRUE(preview::ReadCollected((dir / "after").string(), &collected, &error))
+        << error.message;
+    return preview::Verify(planned.plan, collected, Cp1252());
+  }
+};
+
+TEST(Verify, EachVerdictAndEachKindOfDifference) {
+  const std::string legacy =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation Program]\r\n"
+      "\"wModeSelect\"=dword:0000000d\r\n\r\n";
+  const std::string marker = "[HKEY_LOCAL_MACHINE\\Software\\setup install]\r\n";
+  // Every NT machine has the adapters' class key.
+  const std::string nt = legacy + "[" + kClass + "]\r\n\r\n";
+  const struct {
+    const char* name;
+    const char* ver;
+    const char* tail;
+    std::string before;
+    regfile::Version version;
+    bool staged;
+    std::string changes;
+    std::vector<std::string> drop_staged;
+    const char* verdict;
+    std::vector<std::string> what;  // the differences, by what they name
+    std::vector<std::string> others;  // changed by others: key\name
+  } cases[] = {
+      {"as-planned-5", kXp, "/S /I1 /wbs", legacy + Adapter("0000"),
+       regfile::Version::k5, true, "", {}, preview::verdict::kAsPlanned, {}, {}},
+      {"as-planned-4", kXp, "-gina /S /I1", legacy, regfile::Version::k4, true, "", {},
+       preview::verdict::kAsPlanned, {}, {}},
+      {"as-planned-98", k98, "/S /I1", "", regfile::Version::k4, true, "", {},
+       preview::verdict::kAsPlanned, {}, {}},
+      // The setup writes its own settings: listed, not judged.
+      {"setup-adds", kXp, "-gina /S /I1", legacy, regfile::Version::k5, true,
+       "[" + kSettings + "]\r\n\"InstallDir\"=\"C:\\\\Client\"\r\n", {},
+       preview::verdict::kAsPlanned, {}, {kSettings + "\\InstallDir"}},
+      {"marker-left", kXp, "-gina /S /I1", legacy, regfile::Version::k5, true, marker, {},
+       preview::verdict::kNotFinished, {"marker key"}, {}},
+      {"by-hand", kXp, "-gina /S /I1", legacy, regfile::Version::k5, true,
+       "[" + kSettings + "]\r\n\"GinaInstallOption\"=\"0\"\r\n", {},
+       preview::verdict::kDiffers, {kSettings + "\\GinaInstallOption"}, {}},
+      {"value-gone", kXp, "-gina /S /I1", legacy, regfile::Version::k4, true,
+       "[" + kSettings + "]\r\n\"wModeSelect\"=-\r\n", {}, preview::verdict::kDiffers,
+       {kSettings + "\\wModeSelect"}, {}},
+      {"staged-deleted", kXp, "-gina /S /I1", legacy, regfile::Version::k5, true, "",
+       {"setup.iss"}, preview::verdict::kDiffers, {"staged file setup.iss"}, {}},
+      // Without staged.txt the staged files are not judged.
+      {"no-staged-txt", kXp, "-gina /S /I1", legacy, regfile::Version::k5, false, "", {},
+       preview::verdict::kAsPlanned, {}, {}},
+      {"wbs-removed", kXp, "/S /I1 /wbs", legacy + Adapter("0000"),
+       regfile::Version::k5, true, "[" + kClass + "\\0000]\r\n\"writeBlockSize\"=-\r\n", {},
+       preview::verdict::kDiffers, {kClass + "\\0000\\writeBlockSize"}, {}},
+      // An adapter the setup installed during the run is tuned too ...
+      {"setup-adapter-tuned", kXp, "/S /I1 /wbs", nt, regfile::Version::k5, true,
+       Adapter("0007", "\"writeBlockSize\"=\"1\"\r\n"), {}, preview::verdict::kAsPlanned, {},
+       {kClass + "\\0007", kClass + "\\0007\\ComponentId", kClass + "\\0007\\writeBlockSize"}},
+      // ... or it differs, found by the launcher's own adapter code.
+      {"setup-adapter-untuned", kXp, "/S /I1 /wbs", nt, regfile::Version::k5, true,
+       Adapter("0007"), {}, preview::verdict::kDiffers, {kClass + "\\0007\\writeBlockSize"},
+       {kClass + "\\0007", kClass + "\\0007\\ComponentId"}},
+      // Without /wbs an untuned adapter is none of the launcher's business.
+      {"adapter-no-wbs", kXp, "-gina /S /I1", nt, regfile::Version::k5, true,
+       Adapter("0007"), {}, preview::verdict::kAsPlanned, {},
+       {kClass + "\\0007", kClass + "\\0007\\ComponentId"}},
+      // No setup starts: the launcher's marker key stays.
+      {"no-setup-marker-stays", kNt4, "/S /I1", "", regfile::Version::k5, true, "", {},
+       preview::verdict::kAsPlanned, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rollout rollout(c.name, c.ver, c.tail, c.before);
+    rollout.After(c.version, c.staged, c.changes, c.drop_staged);
+    const preview::Verification v = rollout.Check();
+    EXPECT_EQ(c.verdict, v.verdict) << preview::VerificationText(v);
+    std::vector<std::string> what;
+    for (const Difference& d : v.differences) {
+      what.push_back(d.what.compare(0, 10, "marker key") == 0 ? "marker key" : d.what);
+    }
+    EXPECT_EQ(c.what, what) << preview::VerificationText(v);
+    std::vector<std::string> others;
+    for (const preview::OtherChange& o : v.changed_by_others) {
+      others.push_back(o.key + (o.name.empty() ? "" : "\\" + o.name));
+    }
+    EXPECT_EQ(c.others, others) << preview::VerificationText(v);
+  }
+}
+
+TEST(Verify, NotRunWhenNothingPlannedIsFound) {
+  const struct {
+    const char* name;
+    bool staged_txt;  // an empty staged.txt: the folder is absent
+  } cases[] = {{"registry-only", false}, {"registry-and-staging", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rollout rollout(c.name, kXp, "-gina /S /I1",
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation "
+                    "Program]\r\n\"wModeSelect\"=dword:0000000d\r\n");
+    // Collected again, but nothing ran: the before-state.
+    fs::copy(rollout.dir / "before", rollout.dir / "after");
+    if (c.staged_txt) Write(rollout.dir / "after" / "staged.txt", "");
+    const preview::Verification v = rollout.Check();
+    EXPECT_EQ(preview::verdict::kNotRun, v.verdict) << preview::VerificationText(v);
+    EXPECT_FALSE(v.differences.empty());
+  }
+}
+
+TEST(Verify, JsonAndText) {
+  preview::Verification v;
+  v.verdict = preview::verdict::kDiffers;
+  v.differences.push_back({"staged file setup.exe", "present", "missing"});
+  v.changed_by_others.push_back({"HKEY_LOCAL_MACHINE\\SOFTWARE\\X", "", "key created"});
+  const nlohmann::ordered_json json = preview::VerificationJson(v);
+  EXPECT_EQ(
+      R"({"verdict":"differs","differences":[{"what":"staged file setup.exe","planned":"present","found":"missing"}],"changed_by_others":[{"key":"HKEY_LOCAL_MACHINE\\SOFTWARE\\X","name":null,"found":"key created"}]})",
+      json.dump());
+  const std::string text = preview::VerificationText(v);
+  EXPECT_EQ(0u, text.find("Verdict: differs\n"));
+  EXPECT_NE(std::string::npos, text.find("staged file setup.exe"));
+}
+
+TEST(StagedNames, DirOutputInEitherEncoding) {
+  const struct {
+    std::string content;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"", {}},
+      {"setup.exe\r\nsetup.iss\r\n", {"setup.exe", "setup.iss"}},
+      {"setup.exe\nlayout.bin", {"setup.exe", "layout.bin"}},
+      {"\r\n\r\nsetup.exe  \r\n\x1A", {"setup.exe"}},
+      {std::string("\xFF\xFEs\0e\0\r\0\n\0x\0", 12), {"se", "x"}},
+      {std::string("a\0b\0\r\0\n\0", 8), {"ab"}},  // cmd /u writes no mark
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.names, preview::StagedNames(c.content));
+}
+
+// fleet --after-root: each machine's after-folder by its name in the fleet.
+TEST(Verify, FleetRowsGetVerdicts) {
+  Rollout rollout("fleet", kXp, "-gina /S /I1", "");
+  rollout.After(regfile::Version::k5, true, "");
+  const fs::path root = rollout.dir / "root";
+  fs::create_directories(root);
+  fs::copy(rollout.dir / "after", root / "before");  // the machine is named "before"
+  preview::FleetSetup setup;
+  setup.tails.all = "-gina /S /I1";
+  setup.after_root = root.string();
+  preview::FleetRow row =
+      preview::PlanFleetMachine((rollout.dir / "before").string(), "before", setup, Cp1252());
+  ASSERT_TRUE(row.verdict);
+  EXPECT_EQ(preview::verdict::kAsPlanned, *row.verdict);
+  EXPECT_NE(std::string::npos, preview::FleetHeader(true).find(",verdict,differences,error"));
+  row = preview::PlanFleetMachine((rollout.dir / "before").string(), "elsewhere", setup, Cp1252());
+  EXPECT_EQ(preview::verdict::kNotCollected, row.verdict.value_or(""));
+}
+
+}  // namespace
