@@ -53,6 +53,10 @@ struct File {
   Version version = Version::k5;
   Encoding encoding = Encoding::kUtf16;
   std::vector<Item> items;  // in file order
+  // Key lines ("[...]" and "[-...]") under HKEY_CLASSES_ROOT, HKEY_USERS,
+  // HKEY_CURRENT_CONFIG or HKEY_DYN_DATA: read for their form, then left
+  // out of items with the values under them, as the launcher reads none.
+  int skipped_other_root_keys = 0;
 };
 
 struct Error {
@@ -61,8 +65,8 @@ struct Error {
 };
 
 // Parses the whole content of a .reg file. False, with the line and what is
-// wrong, for anything that is not a well-formed export of HKEY_LOCAL_MACHINE
-// or HKEY_CURRENT_USER keys.
+// wrong, for anything that is not a well-formed export; keys of other roots
+// are skipped (File::skipped_other_root_keys). A final Ctrl-Z is no text.
 [[nodiscard]] bool Parse(std::string_view content, File* file, Error* error);
 
 // Writes items as a .reg file in the given version and encoding (kBytes

@@ -2,6 +2,7 @@
 // well-formed export stops the read with the line and what is wrong, so a
 // preview never rests on a guess about a damaged file.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,35 +30,21 @@ int HexValue(char16_t c) {
   return -1;
 }
 
-void AppendUtf8(uint32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Units as UTF-8 for a message; a lone surrogate shows as U+FFFD.
-std::string ForMessage(const char16_t* b, const char16_t* e) {
+// Units as printable ASCII for a message: anything else as \xNN in a file
+// of bytes (their code page is unknown here) or \uNNNN in a UTF-16 one, so a
+// message never carries raw bytes to a terminal or a CSV cell.
+std::string ForMessage(const char16_t* b, const char16_t* e, Encoding encoding) {
   std::string out;
-  while (b < e) {
-    uint32_t c = *b++;
-    if (c >= 0xD800 && c <= 0xDBFF && b < e && *b >= 0xDC00 && *b <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (*b++ - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
+  for (; b < e; ++b) {
+    const unsigned c = *b;
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+      continue;
     }
-    AppendUtf8(c, &out);
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped,
+                  encoding == Encoding::kBytes ? "\\x%02X" : "\\u%04X", c);
+    out += escaped;
   }
   return out;
 }
@@ -134,20 +121,30 @@ bool DecodeUtf8(std::string_view in, Units* out, size_t* bad) {
 bool Decode(std::string_view content, Units* text, Encoding* encoding,
             Error* error) {
   const auto* s = reinterpret_cast<const unsigned char*>(content.data());
-  const size_t n = content.size();
+  size_t n = content.size();
+  // "copy /a" ends a file with Ctrl-Z, which regedit reads past: one byte
+  // even after UTF-16 text, or the code unit in a UTF-16 file.
+  constexpr unsigned char kCtrlZ = 0x1A;
   if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
     *encoding = Encoding::kUtf16;
-    const size_t units = (n - 2) / 2;
+    size_t bytes = n - 2;
+    if (bytes % 2 != 0 && s[n - 1] == kCtrlZ) --bytes;
+    const size_t units = bytes / 2;
     text->resize(units);
     char16_t* out = text->data();
     for (size_t i = 0; i < units; ++i)
       out[i] = static_cast<char16_t>(s[2 + 2 * i] | (s[3 + 2 * i] << 8));
-    if ((n - 2) % 2 != 0) {
+    if (bytes % 2 != 0) {
       *error = {LineAt(*text, units),
                 "odd number of bytes in a UTF-16 file"};
       return false;
     }
+    if (!text->empty() && text->back() == kCtrlZ) text->pop_back();
     return true;
+  }
+  if (n > 0 && s[n - 1] == kCtrlZ) {
+    content.remove_suffix(1);
+    --n;
   }
   if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) {
     *encoding = Encoding::kUtf16;
@@ -175,6 +172,15 @@ bool EqualsNoCase(const char16_t* b, const char16_t* e, std::string_view s) {
   return true;
 }
 
+// The roots regedit imports besides the two the launcher reads.
+bool IsOtherRoot(const char16_t* b, const char16_t* e) {
+  for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_USERS",
+                           "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"}) {
+    if (EqualsNoCase(b, e, root)) return true;
+  }
+  return false;
+}
+
 class Reader {
  public:
   Reader(const Units& text, File* file, Error* error)
@@ -185,7 +191,9 @@ class Reader {
     if (!ParseHeader()) return false;
     while (NextLine()) {
       const char16_t* p = SkipBlanks(begin_);
-      if (p == eol_ || *p == u';') continue;
+      // '#' starts a comment only as the first thing on a line, as regedit
+      // takes it; after data or in continued hex data it is text.
+      if (p == eol_ || *p == u';' || *p == u'#') continue;
       bool ok;
       if (*p == u'[') {
         ok = ParseKeyLine(p);
@@ -200,7 +208,8 @@ class Reader {
   }
 
  private:
-  enum class KeyState { kNone, kOpen, kDeleted };
+  // kSkipped: a key of another root, whose values are read but not kept.
+  enum class KeyState { kNone, kOpen, kDeleted, kSkipped };
 
   // Moves to the next line: [begin_, eol_) without its line end.
   bool NextLine() {
@@ -275,15 +284,18 @@ class Reader {
     const char16_t* root_end = name;
     while (root_end < name_end && *root_end != u'\\') ++root_end;
     KeyName key;
+    bool other_root = false;
     if (EqualsNoCase(name, root_end, "HKEY_LOCAL_MACHINE")) {
       key.root = Root::kLocalMachine;
     } else if (EqualsNoCase(name, root_end, "HKEY_CURRENT_USER")) {
       key.root = Root::kCurrentUser;
     } else if (root_end == name) {
       return Fail("missing root key");
+    } else if (IsOtherRoot(name, root_end)) {
+      other_root = true;
     } else {
-      return Fail("unsupported root " + ForMessage(name, root_end) +
-                  " (only HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER)");
+      return Fail("unknown root " +
+                  ForMessage(name, root_end, file_->encoding));
     }
     // After the root: nothing, or "\path"; one trailing backslash is
     // dropped, so "ROOT\" is the root and "ROOT\\" an empty component.
@@ -305,6 +317,13 @@ class Reader {
     }
     if (deletion && key.path.empty()) return Fail("cannot delete a root key");
 
+    if (other_root) {
+      // Nothing the launcher reads lives there; a whole-registry export
+      // still previews by its two roots.
+      ++file_->skipped_other_root_keys;
+      key_state_ = deletion ? KeyState::kDeleted : KeyState::kSkipped;
+      return true;
+    }
     Item item;
     item.kind = deletion ? Item::Kind::kDeleteKey : Item::Kind::kKey;
     item.key = key;
@@ -334,14 +353,16 @@ class Reader {
         case u'n': out->push_back(u'\n'); break;
         case u'r': out->push_back(u'\r'); break;
         default:
-          return Fail("unknown escape \\" + ForMessage(p, p + 1));
+          return Fail("unknown escape \\" +
+                      ForMessage(p, p + 1, file_->encoding));
       }
       ++p;
     }
   }
 
   bool ParseValueLine(const char16_t* p) {
-    if (key_state_ != KeyState::kOpen) return Fail("value outside a key");
+    if (key_state_ != KeyState::kOpen && key_state_ != KeyState::kSkipped)
+      return Fail("value outside a key");
     Item item;
     item.kind = Item::Kind::kValue;
     item.line = line_;
@@ -354,6 +375,7 @@ class Reader {
     if (p == eol_ || *p != u'=') return Fail("expected = after the value name");
     p = SkipBlanks(p + 1);
     if (!ParseData(p, &item)) return false;
+    if (key_state_ == KeyState::kSkipped) return true;
     item.key = key_;
     file_->items.push_back(std::move(item));
     return true;

@@ -61,6 +61,56 @@ std::string DescribeVersion(unsigned long word) {
 
 namespace {
 
+// The code units of ver.txt. "cmd /u" writes UTF-16LE: with the mark when
+// PowerShell redirects it, without from "cmd /u /c ver > ver.txt", where
+// the NULs after every ASCII byte give it away. Other text stays bytes. The
+// Ctrl-Z "copy /a" appends needs no care: like every control character it
+// ends a number and shows as a blank.
+std::u16string VerUnits(const std::string& text, bool* wide) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t from = 0;
+  if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
+    *wide = true;
+    from = 2;
+  } else {
+    bool odd_nul = n >= 2, any = false;
+    for (size_t i = 0; odd_nul && i + 1 < n; i += 2) {
+      odd_nul = s[i + 1] == 0;
+      any = any || s[i] != 0;
+    }
+    *wide = odd_nul && any;
+  }
+  std::u16string units;
+  size_t i = from;
+  if (*wide) {
+    for (; i + 1 < n; i += 2) units.push_back(static_cast<char16_t>(s[i] | s[i + 1] << 8));
+  }
+  for (; i < n; ++i) units.push_back(s[i]);  // bytes, or one left after UTF-16
+  return units;
+}
+
+// The start of the text for a message: printable ASCII as it is, a run of
+// control characters as one blank, anything else escaped, so no raw byte
+// reaches a terminal or a CSV cell.
+std::string Excerpt(const std::u16string& units, bool wide) {
+  std::string shown;
+  for (char16_t c : units) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += static_cast<char>(c);
+    } else if (c < 0x20) {
+      if (!shown.empty() && shown.back() != ' ') shown += ' ';
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, wide ? "\\u%04X" : "\\x%02X",
+                    static_cast<unsigned>(c));
+      shown += escaped;
+    }
+    if (shown.size() >= 60) break;
+  }
+  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  return shown;
+}
 
 // "4.10.1998" at pos: its numbers, at least major and minor.
 bool Numbers(const std::string& text, size_t pos, std::vector<unsigned long>* out) {
@@ -82,7 +132,14 @@ bool Numbers(const std::string& text, size_t pos, std::vector<unsigned long>* ou
 
 }  // namespace
 
-std::optional<unsigned long> VersionFromVer(const std::string& text, std::string* error) {
+std::optional<unsigned long> VersionFromVer(const std::string& file, std::string* error) {
+  bool wide = false;
+  const std::u16string units = VerUnits(file, &wide);
+  // What follows reads ASCII only; other characters stand as one byte that
+  // is neither a letter, a digit nor a line end.
+  std::string text;
+  text.reserve(units.size());
+  for (char16_t c : units) text += c < 0x80 ? static_cast<char>(c) : '\x80';
   // The line that names Windows; ver on 9x prints a blank line first.
   std::string line;
   size_t from = 0;
@@ -108,14 +165,7 @@ std::optional<unsigned long> VersionFromVer(const std::string& text, std::string
     }
   }
   if (line.empty() || !found) {
-    std::string shown;
-    for (char c : text) {
-      if (static_cast<unsigned char>(c) >= 0x20) shown += c;
-      else if (!shown.empty() && shown.back() != ' ') shown += ' ';
-      if (shown.size() >= 60) break;
-    }
-    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
-    *error = "ver.txt names no Windows version: \"" + shown + "\"";
+    *error = "ver.txt names no Windows version: \"" + Excerpt(units, wide) + "\"";
     return std::nullopt;
   }
   const unsigned long major = v[0];

@@ -23,8 +23,10 @@ std::optional<unsigned long> ParseVersion(const std::string& text);
 std::string DescribeVersion(unsigned long word);
 // The version word of what the "ver" command printed ("Windows 98 [Version
 // 4.10.1998]", "Microsoft Windows XP [Version 5.1.2600]", Wine's shorter
-// "Microsoft Windows 5.1.2600", ...); nullopt with the reason for a text
-// that names no Windows version.
+// "Microsoft Windows 5.1.2600", ...), as bytes or as UTF-16LE with or
+// without its mark ("cmd /u" writes none); a final Ctrl-Z is ignored.
+// nullopt with the reason for a text that names no Windows version; the
+// reason quotes the text in printable ASCII only.
 std::optional<unsigned long> VersionFromVer(const std::string& text,
                                             std::string* error);
 // The system folder Windows of that version has by default.

@@ -340,17 +340,23 @@ TEST(RegFileRead, RejectsBadInputAtItsLine) {
       {Bytes(h + u"\"v\"=\"abc\\\r\n"), 3, "unclosed string"},
       {Bytes(h + u"\r\n[HKEY_LOCAL_MACHINE\\K\r\n"), 4, "unclosed bracket"},
       {Bytes(h + u"[-HKEY_LOCAL_MACHINE\r\n"), 3, "unclosed bracket"},
-      {Bytes(u"REGEDIT4\r\n[HKEY_USERS\\.DEFAULT]\r\n"), 2,
-       "unsupported root HKEY_USERS (only HKEY_LOCAL_MACHINE and "
-       "HKEY_CURRENT_USER)"},
-      {Bytes(h + u"[HKEY_CLASSES_ROOT\\.txt]\r\n"), 3,
-       "unsupported root HKEY_CLASSES_ROOT"},
-      {Bytes(h + u"[HKEY_CURRENT_CONFIG]\r\n"), 3,
-       "unsupported root HKEY_CURRENT_CONFIG"},
-      {Bytes(h + u"[-HKEY_DYN_DATA\\x]\r\n"), 3, "unsupported root HKEY_DYN_DATA"},
-      {Bytes(h + u"[HKLM\\Software]\r\n"), 3, "unsupported root HKLM"},
+      {Bytes(h + u"[HKEY_FOO\\x]\r\n"), 3, "unknown root HKEY_FOO"},
+      {Bytes(h + u"[garbage]\r\n"), 3, "unknown root garbage"},
+      {Bytes(h + u"[HKLM\\Software]\r\n"), 3, "unknown root HKLM"},
+      {Bytes(h + u"[HKCR\\.txt]\r\n"), 3, "unknown root HKCR"},
       {Bytes(h + u"[HKEY_LOCAL_MACHINEX\\a]\r\n"), 3,
-       "unsupported root HKEY_LOCAL_MACHINEX"},
+       "unknown root HKEY_LOCAL_MACHINEX"},
+      {Bytes(h + u"[HKEY_USERSX\\a]\r\n"), 3, "unknown root HKEY_USERSX"},
+      {Bytes(h + u"[HKEY_PERFORMANCE_DATA]\r\n"), 3,
+       "unknown root HKEY_PERFORMANCE_DATA"},
+      {Utf16(u"REGEDIT4\r\n[HKEY_CLASSES_ROOT\\a]\r\n[HKEY_FO\\b]\r\n"), 3,
+       "unknown root HKEY_FO"},
+      // Keys of other roots are skipped, but read as strictly as the rest.
+      {Bytes(h + u"[-HKEY_CLASSES_ROOT]\r\n"), 3, "cannot delete a root key"},
+      {Bytes(h + u"[HKEY_USERS\\a\\\\b]\r\n"), 3, "empty key name component"},
+      {Bytes(h + u"[HKEY_USERS\\a]\r\n\"d\"=dword:xyz\r\n"), 4, "bad dword"},
+      {Bytes(h + u"[HKEY_CLASSES_ROOT\\a]\r\n@=\"x\r\n"), 4, "unclosed string"},
+      {Bytes(h + u"[-HKEY_USERS\\a]\r\n@=\"x\"\r\n"), 4, "value outside a key"},
       {Bytes(h + u"[-HKEY_LOCAL_MACHINE]\r\n"), 3, "cannot delete a root key"},
       {Bytes(h + u"[-HKEY_CURRENT_USER\\]\r\n"), 3, "cannot delete a root key"},
       {Bytes(h + u"[ HKEY_LOCAL_MACHINE\\a]\r\n"), 3,
@@ -402,7 +408,16 @@ TEST(RegFileRead, RejectsBadInputAtItsLine) {
       {Bytes(h + u"\"s\"=\"a\\tb\"\r\n"), 3, "unknown escape \\t"},
       {Bytes(h + u"\"a\\'\"=\"\"\r\n"), 3, "unknown escape \\'"},
       {Bytes(h + u"Software=1\r\n"), 3, "neither a key, a value nor a comment"},
-      {Bytes(h + u"# comment\r\n"), 3, "neither a key, a value nor a comment"},
+      // '#' is a comment only where a line starts.
+      {Bytes(h + u"\"s\"=\"b\" # c\r\n"), 3, "unexpected text after the data"},
+      {Bytes(h + u"\"h\"=hex:01,\\\r\n  # c\r\n  02\r\n"), 4, "bad hex byte"},
+      {"# comment\r\nREGEDIT4\r\n", 1, not_reg},
+      // Only one Ctrl-Z at the very end is no text.
+      {Bytes(h + u"\x1a\r\n"), 3, "neither a key, a value nor a comment"},
+      {Bytes(h + u"\x1a\x1a"), 3, "neither a key, a value nor a comment"},
+      {Bytes(h + u"\"v\"=\"x\"\x1a\r\n"), 3, "unexpected text after the data"},
+      {Utf16(h + u"\x1a\x1a"), 3, "neither a key, a value nor a comment"},
+      {Utf16(h) + "\x1b", 3, "odd number of bytes in a UTF-16 file"},
       {Bytes(h + u"-\"v\"\r\n"), 3, "neither a key, a value nor a comment"},
       {Utf16(h + u"\"v\"=\"x\"\r\n") + "A", 4,
        "odd number of bytes in a UTF-16 file"},
@@ -422,6 +437,189 @@ TEST(RegFileRead, RejectsBadInputAtItsLine) {
     EXPECT_EQ(c.line, error.line);
     EXPECT_EQ(0u, error.message.rfind(c.message, 0)) << error.message;
   }
+}
+
+bool PrintableAscii(const std::string& s) {
+  for (char c : s)
+    if (c < 0x20 || c > 0x7E) return false;
+  return true;
+}
+
+// Input quoted in a message comes out as printable ASCII, whatever the
+// file's bytes: \xNN for a file of bytes, \uNNNN for a Unicode one.
+TEST(RegFileRead, MessagesQuoteInputInPrintableAscii) {
+  const std::u16string h = u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n";
+  const struct {
+    std::string content;
+    std::string message;
+  } cases[] = {
+      {Bytes(h + u"[HKEY_\u00e9T\x01\x7f\\a]\r\n"),
+       "unknown root HKEY_\\xE9T\\x01\\x7F"},
+      {Bytes(h + u"[X\t\u00ff]\r\n"), "unknown root X\\x09\\xFF"},
+      {Utf16(h + u"[\u4e2d\u6587\\x]\r\n"), "unknown root \\u4E2D\\u6587"},
+      {Utf16(h + u"[\U0001F600]\r\n"), "unknown root \\uD83D\\uDE00"},
+      {Utf16(h + u"[\xdc00x]\r\n"), "unknown root \\uDC00x"},
+      {Encode(h + u"[Caf\u00e9]\r\n", Text::kUtf8), "unknown root Caf\\u00E9"},
+      {Bytes(h + u"\"s\"=\"a\\\u00e9\"\r\n"), "unknown escape \\\\xE9"},
+      {Utf16(h + u"\"s\"=\"a\\\u2603\"\r\n"), "unknown escape \\\\u2603"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    File file;
+    Error error;
+    EXPECT_FALSE(regfile::Parse(c.content, &file, &error));
+    EXPECT_EQ(3, error.line);
+    EXPECT_EQ(c.message, error.message);
+    EXPECT_TRUE(PrintableAscii(error.message)) << error.message;
+  }
+}
+
+// "copy /a" appends Ctrl-Z; the file reads as without it.
+TEST(RegFileRead, FinalCtrlZIsNoText) {
+  const std::u16string k4 = u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n";
+  const std::u16string k5 =
+      u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\K]\r\n";
+  const struct {
+    std::string content;
+    Version version;
+    Encoding encoding;
+    size_t items;
+    std::string last;  // the last value's text, or its bytes for hex
+  } cases[] = {
+      {Bytes(k4 + u"\"v\"=\"x\"\r\n\x1a"), Version::k4, Encoding::kBytes, 2, "x"},
+      {Bytes(k4 + u"\"v\"=\"x\"\x1a"), Version::k4, Encoding::kBytes, 2, "x"},
+      {Bytes(k4 + u"\"h\"=hex:01,\\\r\n\x1a"), Version::k4, Encoding::kBytes, 2, "\x01"},
+      {Bytes(u"REGEDIT4\x1a"), Version::k4, Encoding::kBytes, 0, ""},
+      {Utf16(k5 + u"\"v\"=\"x\"\r\n\x1a"), Version::k5, Encoding::kUtf16, 2, "x"},
+      {Utf16(k5 + u"\"v\"=\"y\"\x1a"), Version::k5, Encoding::kUtf16, 2, "y"},
+      {Utf16(k5 + u"\"v\"=\"x\"\r\n") + "\x1a", Version::k5, Encoding::kUtf16, 2, "x"},
+      {Utf16(k5 + u"\"v\"=\"z\"") + "\x1a", Version::k5, Encoding::kUtf16, 2, "z"},
+      {Encode(k5 + u"\"v\"=\"\u00e9\"\r\n", Text::kUtf8) + "\x1a", Version::k5,
+       Encoding::kUtf16, 2, "\xe9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    File file;
+    Error error;
+    ASSERT_TRUE(regfile::Parse(c.content, &file, &error))
+        << error.line << ": " << error.message;
+    EXPECT_EQ(c.version, file.version);
+    EXPECT_EQ(c.encoding, file.encoding);
+    ASSERT_EQ(c.items, file.items.size());
+    if (c.items == 0) continue;
+    const Data& data = file.items.back().data;
+    std::string last;
+    for (char16_t u : data.text) last.push_back(static_cast<char>(u));
+    EXPECT_EQ(c.last, data.form == Data::Form::kHex ? data.bytes : last);
+  }
+}
+
+// A line whose first non-blank character is '#' is a comment, as one
+// starting with ';'; elsewhere '#' is text.
+TEST(RegFileRead, HashLinesAreComments) {
+  const struct {
+    const char16_t* lines;  // after the header (line 1)
+    std::vector<int> item_lines;
+    std::string last;  // the last value as Show gives it
+  } cases[] = {
+      {u"# why\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"v\"=\"x\"\r\n", {3, 4},
+       Show(String(u"v", u"x"))},
+      {u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n  \t#indented\r\n#\r\n@=\"x\"\r\n",
+       {2, 5}, Show(String(u"", u"x"))},
+      {u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n#~ [HKEY_CURRENT_USER\\X]\r\n"
+       u"\"#v\"=\"#x\"\r\n",
+       {2, 4}, Show(String(u"#v", u"#x"))},
+      {u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"v\"=\"a\" ; # x\r\n", {2, 3},
+       Show(String(u"v", u"a"))},
+      {u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"h\"=hex:01,\\\r\n; c\r\n  02\r\n"
+       u"# c\r\n",
+       {2, 3}, Show(Hex(u"h", 3, "\x01\x02"))},
+  };
+  for (Text text : {Text::kBytes, Text::kUtf16, Text::kUtf8}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(Show(c.lines));
+      File file;
+      Error error;
+      ASSERT_TRUE(regfile::Parse(Encode(std::u16string(u"REGEDIT4\r\n") + c.lines, text),
+                                 &file, &error))
+          << error.line << ": " << error.message;
+      std::vector<int> lines;
+      for (const Item& item : file.items) lines.push_back(item.line);
+      EXPECT_EQ(c.item_lines, lines);
+      ASSERT_FALSE(file.items.empty());
+      EXPECT_EQ(c.last, Show(file.items.back()));
+    }
+  }
+}
+
+Item InUser(Item item) {
+  item.key.root = Root::kCurrentUser;
+  return item;
+}
+
+// Keys of other roots, with their values and deletions, are left out and
+// counted; the two roots the launcher reads are kept around them.
+TEST(RegFileRead, KeysOfOtherRootsAreSkippedAndCounted) {
+  const struct {
+    const char16_t* lines;  // after the header (line 1)
+    int skipped;
+    std::vector<std::string> kept;  // Show of each item kept
+    std::vector<int> kept_lines;
+  } cases[] = {
+      {u"[HKEY_CLASSES_ROOT\\.txt]\r\n@=\"txtfile\"\r\n\"Content Type\"=\"text/plain\"\r\n",
+       1, {}, {}},
+      {u"[HKEY_USERS\\.DEFAULT\\Software\\Test]\r\n\"v\"=dword:00000001\r\n"
+       u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"v\"=\"kept\"\r\n",
+       1,
+       {Show(Key(Root::kLocalMachine, u"Software\\Test")), Show(String(u"v", u"kept"))},
+       {4, 5}},
+      {u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"a\"=\"1\"\r\n"
+       u"[-HKEY_CURRENT_CONFIG\\Software\\Old]\r\n[-hkey_users\\S-1-5-18\\X]\r\n"
+       u"[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"b\"=-\r\n",
+       2,
+       {Show(Key(Root::kLocalMachine, u"Software\\Test")), Show(String(u"a", u"1")),
+        Show(Key(Root::kLocalMachine, u"Software\\Test")), Show(DeleteValue(u"b"))},
+       {2, 3, 6, 7}},
+      {u"[hkey_dyn_data\\PerfStats]\r\n[HKEY_CLASSES_ROOT]\r\n[HKEY_USERS\\]\r\n"
+       u"\"h\"=hex(7):61,00,\\\r\n  00,00\r\n",
+       3, {}, {}},
+      // regedit /e all.reg: every root, one after the other.
+      {u"\r\n[HKEY_CLASSES_ROOT]\r\n\r\n[HKEY_CLASSES_ROOT\\*]\r\n\"AlwaysShowExt\"=\"\"\r\n"
+       u"\r\n[HKEY_CURRENT_USER]\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+       u"\"v\"=hex:01,02\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_USERS]\r\n\r\n"
+       u"[HKEY_USERS\\.DEFAULT]\r\n@=\"x\"\r\n\r\n[HKEY_CURRENT_CONFIG]\r\n\r\n"
+       u"[HKEY_CURRENT_CONFIG\\Software]\r\n",
+       6,
+       {Show(Key(Root::kCurrentUser, u"")),
+        Show(Key(Root::kCurrentUser, u"Software\\Test")),
+        Show(InUser(Hex(u"v", 3, "\x01\x02"))),
+        Show(Key(Root::kLocalMachine, u""))},
+       {8, 10, 11, 13}},
+  };
+  for (Text text : {Text::kBytes, Text::kUtf16}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(Show(c.lines));
+      File file;
+      Error error;
+      ASSERT_TRUE(regfile::Parse(Encode(std::u16string(u"REGEDIT4\r\n") + c.lines, text),
+                                 &file, &error))
+          << error.line << ": " << error.message;
+      EXPECT_EQ(c.skipped, file.skipped_other_root_keys);
+      std::vector<std::string> kept;
+      std::vector<int> lines;
+      for (const Item& item : file.items) {
+        lines.push_back(item.line);
+        kept.push_back(Show(item));
+      }
+      EXPECT_EQ(c.kept, kept);
+      EXPECT_EQ(c.kept_lines, lines);
+    }
+  }
+  // A file without keys of other roots counts none.
+  File file;
+  Error error;
+  ASSERT_TRUE(regfile::Parse("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n", &file, &error));
+  EXPECT_EQ(0, file.skipped_other_root_keys);
 }
 
 // What Write makes of one item after the header and the key line.
