@@ -1,5 +1,5 @@
 # Windows build: launcher.exe, a PE32 GUI program for Windows 95 and later
-# that links no C runtime, only KERNEL32 and ADVAPI32.
+# that links no C runtime, only KERNEL32 and ADVAPI32, and runs on any 386.
 enable_language(RC)
 
 # Nothing beyond what the launcher names itself.
@@ -18,7 +18,8 @@ set_target_properties(launcher PROPERTIES
 
 # Code generation, for the compile and for the link-time optimizer alike.
 set(LAUNCHER_CODE_FLAGS
-  # Every x86 Windows 95 ever ran on; no cmov and the like.
+  # Every x86 Windows 95 ever ran on; no cmov and the like (the toolchain's
+  # default is the Pentium Pro). scripts/check_exe.sh disassembles the result.
   -march=i386 -mtune=generic
   # Windows keeps the stack 4-byte aligned; no padding to 16.
   -mpreferred-stack-boundary=2
@@ -70,18 +71,25 @@ target_link_options(launcher PRIVATE
 target_link_libraries(launcher PRIVATE kernel32 advapi32)
 
 # Every build is checked: whatever a new source pulls in (a runtime helper,
-# an import off the allowed list, a few KiB too many) fails here, loudly.
+# an import off the allowed list, a few KiB too many, writable code, an
+# instruction a 386 lacks) fails here, loudly. The checker's own test runs
+# on the same program: patched copies of it must fail.
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked
   COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
           sh ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh $<TARGET_FILE:launcher>
+             ${CMAKE_CURRENT_BINARY_DIR}/launcher.map
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/pe_layout.py
           $<TARGET_FILE:launcher> ${CMAKE_CURRENT_BINARY_DIR}/launcher.map
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+          LAUNCHER_EXE=$<TARGET_FILE:launcher>
+          python3 ${CMAKE_SOURCE_DIR}/tests/release/check_exe_test.py
   COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked
   DEPENDS launcher
           ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh
           ${CMAKE_SOURCE_DIR}/tools/check_pe.py
           ${CMAKE_SOURCE_DIR}/tools/pe_layout.py
+          ${CMAKE_SOURCE_DIR}/tests/release/check_exe_test.py
   COMMENT "Checking launcher.exe"
   VERBATIM)
 add_custom_target(check_launcher ALL
@@ -119,6 +127,28 @@ target_link_options(launcher-preview PRIVATE
   -Wl,--major-os-version,5 -Wl,--minor-os-version,1
   -Wl,--no-insert-timestamp)
 target_link_libraries(launcher-preview PRIVATE advapi32 kernel32 user32)
+
+# Whatever the preview imports, from its sources or from the toolchain's
+# runtime, must be in Windows XP SP2: anything else fails the build, naming
+# the DLL and the function. The checker's test builds small programs that
+# must pass or fail it.
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/launcher-preview.checked
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+          sh ${CMAKE_SOURCE_DIR}/scripts/check_preview_imports.sh
+             $<TARGET_FILE:launcher-preview>
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+          MINGW_CXX=${CMAKE_CXX_COMPILER}
+          python3 ${CMAKE_SOURCE_DIR}/tests/release/check_preview_imports_test.py
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/launcher-preview.checked
+  DEPENDS launcher-preview
+          ${CMAKE_SOURCE_DIR}/scripts/check_preview_imports.sh
+          ${CMAKE_SOURCE_DIR}/tools/xp_sp2_exports.txt
+          ${CMAKE_SOURCE_DIR}/tests/release/check_preview_imports_test.py
+  COMMENT "Checking launcher-preview.exe's imports against Windows XP SP2"
+  VERBATIM)
+add_custom_target(check_preview ALL
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/launcher-preview.checked)
 
 # ---- The release archive ----------------------------------------------------
 # silent-launcher-<version>.zip: both programs, the administrators' README
@@ -165,4 +195,5 @@ add_custom_target(archive
           -B ${CMAKE_BINARY_DIR}
   COMMENT "Packing silent-launcher-${PROJECT_VERSION}.zip"
   VERBATIM)
-add_dependencies(archive launcher launcher-preview check_launcher archive_files)
+add_dependencies(archive launcher launcher-preview check_launcher check_preview
+                 archive_files)

@@ -1,10 +1,15 @@
 #!/bin/sh
 # Checks a built launcher.exe: a 32-bit GUI program for Windows 4.0 and
 # later, at most 12 KiB, importing only the allowed KERNEL32 and ADVAPI32
-# functions, with the one icon group 101. Prints one summary line and exits
-# 0, or names every problem and exits 1.
+# functions, with the one icon group 101; no section both writable and
+# executable, BaseOfCode the code section's address, and no instruction a
+# 386 lacks. Prints one summary line and exits 0, or names every problem
+# and exits 1.
 #
-# Usage: scripts/check_exe.sh path/to/launcher.exe
+# Usage: scripts/check_exe.sh path/to/launcher.exe [launcher.map]
+# The linker's map (by default launcher.map beside the program, if there is
+# one) tells where the code ends; without it the whole code section,
+# constants and import tables included, is disassembled.
 # OBJDUMP may name the PE objdump (default i686-w64-mingw32-objdump).
 set -u
 
@@ -19,8 +24,8 @@ CloseHandle"
 advapi32_allowed="RegOpenKeyExA RegCreateKeyA RegCreateKeyExA RegQueryValueExA
 RegSetValueExA RegDeleteValueA RegEnumKeyA RegCloseKey"
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 path/to/launcher.exe" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 path/to/launcher.exe [launcher.map]" >&2
   exit 2
 fi
 exe=$1
@@ -29,6 +34,8 @@ if [ ! -f "$exe" ]; then
   echo "check_exe: $exe: no such file" >&2
   exit 1
 fi
+map=${2:-$(dirname "$exe")/launcher.map}
+[ $# -eq 2 ] || [ -f "$map" ] || map=
 
 failures=0
 fail() {
@@ -101,9 +108,46 @@ if ! icon=$(python3 "$here/tools/check_pe.py" "$exe" 2>&1); then
   fail "$icon"
 fi
 
+# Instructions a 386 does not have (486: bswap, cmpxchg, xadd, invd, wbinvd,
+# invlpg; Pentium: cmpxchg8b, cpuid, rdtsc, rdmsr, wrmsr, rsm; Pentium Pro
+# and later: cmovcc, fcmovcc, fcomi, ud2, sysenter, the hint nops 0f 18-1f
+# such as the long nop and endbr32, MMX, SSE and the like), as objdump
+# spells them: the mnemonic may follow prefixes such as lock or data16.
+newer_than_386='([a-z0-9]+ )*(bswap|cmpxchg|cmpxchg8b|xadd|invd|wbinvd|invlpg|cpuid|rdtsc|rdtscp|rdmsr|wrmsr|rdpmc|rsm|cmov[a-z]+|fcmov[a-z]+|fu?comip?|ud[012][ab]?|sysenter|sysexit|syscall|sysret|nop[lw]|endbr32|emms|femms|fxsave|fxrstor|ldmxcsr|stmxcsr|[lsm]fence|prefetch[a-z0-9]*|clflush|movnti|fisttp[a-z]*|popcnt|lzcnt|tzcnt|movbe|crc32)( |$)'
+if ! layout=$(python3 "$here/tools/check_pe.py" --layout "$exe" ${map:+"$map"} 2>&1); then
+  while IFS= read -r problem; do
+    fail "$problem"
+  done <<EOF_PROBLEMS
+$layout
+EOF_PROBLEMS
+else
+  code_bytes=0
+  while read -r section start stop; do
+    [ -n "$section" ] || continue
+    code_bytes=$((code_bytes + stop - start))
+    # Only the instruction text: "address: bytes<TAB>mnemonic operands".
+    listing=$("$objdump" -D -j "$section" --start-address="$start" \
+              --stop-address="$stop" "$exe" 2>&1) || {
+      fail "$objdump cannot disassemble $section: $listing"
+      continue
+    }
+    newer=$(printf '%s\n' "$listing" |
+      awk -F '\t' '/^ *[0-9a-f]+:\t/ && NF >= 3 { sub(/:$/, "", $1); sub(/^ +/, "", $1); gsub(/ +/, " ", $3); print $1 ":", $3 }' |
+      grep -E -- "^[^:]*: $newer_than_386|^[^:]*: .*%[xyz]?mm[0-9]")
+    if [ -n "$newer" ]; then
+      fail "$(printf '%s\n' "$newer" | wc -l | tr -d ' ') instruction(s) a 386 lacks in $section, first:" \
+        "$(printf '%s\n' "$newer" | head -3 | awk 'NR > 1 { printf "; " } { printf "%s", $0 }')"
+    fi
+  done <<EOF_LAYOUT
+$layout
+EOF_LAYOUT
+  [ "$code_bytes" -gt 0 ] || fail "no code found to disassemble"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "check_exe: $name: $failures problem(s)" >&2
   exit 1
 fi
 echo "$name: $size bytes, PE32 GUI 4.0, imports KERNEL32.dll ($kernel32_count)" \
-  "ADVAPI32.dll ($advapi32_count), $icon"
+  "ADVAPI32.dll ($advapi32_count), $icon, no writable code," \
+  "$code_bytes bytes of 386 code${map:+ (per the map)}"

@@ -1,16 +1,32 @@
 #!/usr/bin/env python3
-"""Checks the resources of launcher.exe: exactly one icon group, 101, whose
-four images are 16x16 and 32x32 at 4 and 8 bits per pixel, and no other
-resource. Prints a short description on success; on failure prints the
-reasons to stderr and exits 1.
+"""Checks launcher.exe.
 
-Usage: check_pe.py launcher.exe
+check_pe.py launcher.exe
+    The resources: exactly one icon group, 101, whose four images are 16x16
+    and 32x32 at 4 and 8 bits per pixel, and no other resource. Prints a
+    short description.
+
+check_pe.py --layout launcher.exe [launcher.map]
+    The sections: none both writable and executable, and BaseOfCode the RVA
+    of the section holding the entry point, which must be executable.
+    Prints what to disassemble, one line per executable section:
+    "NAME START STOP" (virtual addresses, hex); with the linker's map only
+    the code at the start of the section, without it the whole section.
+
+On failure prints the reasons to stderr and exits 1.
 """
+import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_layout  # noqa: E402
+
 RT_ICON = 3
 RT_GROUP_ICON = 14
+SCN_CNT_CODE = 0x00000020
+SCN_MEM_EXECUTE = 0x20000000
+SCN_MEM_WRITE = 0x80000000
 ICON_GROUP_ID = 101
 EXPECTED_IMAGES = {(16, 16, 4), (16, 16, 8), (32, 32, 4), (32, 32, 8)}
 
@@ -39,13 +55,21 @@ class Image:
         (magic,) = unpack("<H", data, optional)
         if magic != 0x10B:
             raise Invalid("not PE32")
+        self.entry, self.base_of_code = unpack("<II", data, optional + 16)
+        (self.image_base,) = unpack("<I", data, optional + 28)
         # Data directories start 96 bytes into a PE32 optional header.
         self.resource_rva, self.resource_size = unpack("<II", data, optional + 96 + 2 * 8)
         self.sections = []
+        # (name, rva, virtual size, characteristics) of each section.
+        self.headers = []
         table = optional + optional_size
         for i in range(sections):
-            (virtual_size, rva, raw_size, raw_offset) = unpack("<IIII", data, table + 40 * i + 8)
+            at = table + 40 * i
+            (virtual_size, rva, raw_size, raw_offset) = unpack("<IIII", data, at + 8)
+            (flags,) = unpack("<I", data, at + 36)
+            name = data[at:at + 8].rstrip(b"\0").decode("ascii", "replace")
             self.sections.append((rva, max(virtual_size, raw_size), raw_offset, raw_size))
+            self.headers.append((name, rva, virtual_size or raw_size, flags))
 
     def offset(self, rva, size=1):
         for start, length, raw_offset, raw_size in self.sections:
@@ -156,12 +180,69 @@ def check_icon(image, base, types, problems):
     return "icon %d (%s)" % (ICON_GROUP_ID, " ".join("%dx%dx%d" % f for f in found))
 
 
+def executable(flags):
+    return bool(flags & (SCN_MEM_EXECUTE | SCN_CNT_CODE))
+
+
+def layout(path, map_path=None):
+    """[(name, start, stop)] to disassemble; raises Invalid with every
+    problem of the section table and BaseOfCode."""
+    with open(path, "rb") as f:
+        image = Image(f.read())
+    problems = []
+    for name, rva, size, flags in image.headers:
+        if flags & SCN_MEM_WRITE and executable(flags):
+            problems.append("section %s is writable and executable (characteristics %#010x)"
+                            % (name, flags))
+    code = [h for h in image.headers if h[1] <= image.entry < h[1] + h[2]]
+    if not code:
+        problems.append("the entry point %#x lies in no section" % image.entry)
+    else:
+        name, rva, _, flags = code[0]
+        if not executable(flags):
+            problems.append("the entry point's section %s is not executable" % name)
+        if image.base_of_code != rva:
+            problems.append("BaseOfCode is %#x, but the code section %s starts at %#x"
+                            % (image.base_of_code, name, rva))
+    ranges = []
+    for name, rva, size, flags in image.headers:
+        if not executable(flags):
+            continue
+        start = image.image_base + rva
+        stop = start + size
+        if map_path is not None:
+            # The code comes first; constants and imports follow it and
+            # would only disassemble into noise.
+            pieces = pe_layout.map_pieces(map_path, [(start, stop)])
+            mapped = sum(length for _, _, length in pieces)
+            if mapped != size:
+                problems.append("the map accounts for %d of the %d bytes of %s: not this image's"
+                                % (mapped, size, name))
+            code_ends = [at + length for part, at, length in pieces if part == "code"]
+            if code_ends:
+                stop = max(code_ends)
+        ranges.append((name, start, stop))
+    if problems:
+        raise Invalid("\n".join(problems))
+    return ranges
+
+
 def main():
-    if len(sys.argv) != 2:
-        sys.stderr.write("usage: check_pe.py launcher.exe\n")
+    args = sys.argv[1:]
+    if args[:1] == ["--layout"] and len(args) in (2, 3):
+        try:
+            for name, start, stop in layout(*args[1:]):
+                print("%s %#x %#x" % (name, start, stop))
+        except (Invalid, OSError) as problem:
+            # One line for each problem.
+            sys.stderr.write("".join("sections: %s\n" % line for line in str(problem).split("\n")))
+            return 1
+        return 0
+    if len(args) != 1:
+        sys.stderr.write("usage: check_pe.py [--layout] launcher.exe [launcher.map]\n")
         return 2
     try:
-        print(check(sys.argv[1]))
+        print(check(args[0]))
     except (Invalid, OSError) as problem:
         sys.stderr.write("resources: %s\n" % problem)
         return 1

@@ -5,7 +5,9 @@ the icon and the padding that rounds every part up to a file block.
 The sections come from the image; which bytes of a section are code,
 constants or imports comes from the linker's map (the win32 build writes
 build/win32/launcher.map beside the program). Without a map only the
-sections are shown.
+sections are shown, and the import address table that shares the icon's
+section. tools/check_pe.py reads the map here too, to find where the code
+ends.
 
 Usage: pe_layout.py launcher.exe [launcher.map]
 """
@@ -32,11 +34,11 @@ ENTRY = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)(?:\s+(.*))?$")
 NAMED = re.compile(r"^ (\S+)(?:\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)(?:\s+\S.*)?)?\s*$")
 
 
-def map_parts(path, ranges):
-    """Bytes per part from a GNU ld map, counting only what lies inside
-    the image's sections (discarded input sections sit at address 0).
-    A fill or a LONG belongs to the part of the input before it."""
-    totals = {}
+def map_pieces(path, ranges):
+    """[(part, address, size)] from a GNU ld map, in map order, keeping only
+    what lies inside the image's sections (discarded input sections sit at
+    address 0). A fill or a LONG belongs to the part of the input before it."""
+    pieces = []
     last = "other"
     pending = None
 
@@ -49,7 +51,7 @@ def map_parts(path, ranges):
         else:
             part = kind(name)
             last = part
-        totals[part] = totals.get(part, 0) + size
+        pieces.append((part, address, size))
 
     with open(path) as f:
         lines = f.read().split("\n")
@@ -82,7 +84,7 @@ def map_parts(path, ranges):
         elif pending is not None and rest and not rest.startswith("="):
             add(pending, address, size)
             pending = None
-    return totals
+    return pieces
 
 
 class Image:
@@ -96,6 +98,7 @@ class Image:
         self.file_alignment, = struct.unpack_from("<I", data, optional + 36)
         self.size_of_headers, = struct.unpack_from("<I", data, optional + 60)
         self.resource_rva, _ = struct.unpack_from("<II", data, optional + 96 + 2 * 8)
+        self.iat = struct.unpack_from("<II", data, optional + 96 + 12 * 8)
         table = optional + optional_size
         self.headers_used = table + 40 * sections
         self.sections = []
@@ -152,37 +155,53 @@ def main():
     rows = [("headers", image.headers_used,
              "%d bytes of headers in a %d-byte block" % (image.headers_used, image.size_of_headers))]
     sections = []
+    contents = []
     for name, rva, virtual_size, raw_size, raw_offset in image.sections:
         content = min(virtual_size, raw_size) if virtual_size else raw_size
         sections.append("%s: %d bytes in %d" % (name, content, raw_size))
-    parts = {}
-    if len(sys.argv) == 3:
-        ranges = [(image.image_base + rva, image.image_base + rva + min(v, r) if v else r)
-                  for _, rva, v, r, _ in image.sections]
-        parts = map_parts(sys.argv[2], ranges)
+        contents.append((name, rva, content))
+    resource_section = None
+    for name, rva, content in contents:
+        if rva <= image.resource_rva < rva + content:
+            resource_section = name
     images, group = image.icon_parts()
-    resources = 0
-    for _, rva, virtual_size, raw_size, _ in image.sections:
-        if rva <= image.resource_rva < rva + raw_size:
-            resources = min(virtual_size, raw_size)
-    parts.pop("icon", None)
-    if parts:
-        # Every byte of the other sections must be accounted for by the map;
-        # a map this script misreads would otherwise show as padding.
-        mapped = sum(parts.values())
-        content = sum(min(v, r) if v else r for _, rva, v, r, _ in image.sections
-                      if not rva <= image.resource_rva < rva + r)
+    if len(sys.argv) == 3:
+        # Bytes per part and section, from the map.
+        split = {}
+        for name, rva, content in contents:
+            start = image.image_base + rva
+            for part, _, size in map_pieces(sys.argv[2], [(start, start + content)]):
+                split.setdefault(part, {})
+                split[part][name] = split[part].get(name, 0) + size
+        # Every byte of the sections must be accounted for by the map; a
+        # map this script misreads would otherwise show as padding.
+        mapped = sum(sum(where.values()) for where in split.values())
+        content = sum(c for _, _, c in contents)
         if mapped != content:
             sys.stderr.write("pe_layout: the map accounts for %d bytes of sections holding %d\n"
                              % (mapped, content))
             return 1
-    for part in ("code", "constants", "imports", "data", "other"):
-        if parts.get(part):
-            rows.append((part, parts[part], ""))
-    if not parts:
-        for name, rva, virtual_size, raw_size, _ in image.sections:
-            if not rva <= image.resource_rva < rva + raw_size:
-                rows.append((name, min(virtual_size, raw_size), "section"))
+        for part in ("code", "constants", "imports", "data", "other"):
+            where = split.get(part)
+            if where:
+                # A part spread over sections says how.
+                note = ", ".join("%d in %s" % (size, name) for name, size in where.items()) \
+                    if len(where) > 1 else ""
+                rows.append((part, sum(where.values()), note))
+        resources = sum(split.get("icon", {}).values())
+    else:
+        # Without a map: each section whole, but the icon's section less
+        # the import address table that may share it.
+        iat_rva, iat_size = image.iat
+        resources = 0
+        for name, rva, content in contents:
+            if name != resource_section:
+                rows.append((name, content, "section"))
+                continue
+            iat = iat_size if rva <= iat_rva < rva + content else 0
+            if iat:
+                rows.append(("IAT", iat, "import address table in %s" % name))
+            resources = content - iat
     rows.append(("icon", resources,
                  "images %d, group directory %d, resource directory %d"
                  % (images, group, resources - images - group)))
