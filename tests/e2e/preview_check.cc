@@ -3,6 +3,9 @@
 // before the run and compare the plan's after-state (its --after file),
 // staged files and setup command with what the real run left. Cases on 9x
 // are planned a second time from REGEDIT4 files, as a 9x machine exports.
+// On the field cases the collection script's folder is planned alone and
+// from parent folders with a tail per family, and the Windows build's fleet
+// CSV of one of them must be the host's.
 //
 //   preview_check <records folder> [--demo]
 //
@@ -16,6 +19,7 @@
 #include <map>
 #include <sstream>
 
+#include "launcher/dispatch.h"
 #include "preview/changes.h"
 #include "preview/exports.h"
 #include "preview/fleet.h"
@@ -23,6 +27,7 @@
 #include "preview/plan.h"
 #include "preview/plan_output.h"
 #include "preview/windows_version.h"
+#include "tests/e2e/records.h"
 
 namespace {
 
@@ -250,8 +255,198 @@ std::vector<std::string> Compare(const preview::Plan& plan, const Record& record
   return Compare(FromPlan(plan), record, after, code_page);
 }
 
-// The field: the collection script's folder planned as a fleet machine and
-// as a plan, both against the real run; and the live plan against it.
+// A setting as messages show it: an absent one apart from an empty text.
+std::string Shown(const std::optional<std::string>& value) {
+  return value ? "\"" + *value + "\"" : "(none)";
+}
+
+// The fields of a fleet row the run decides, against the plan from the same
+// files and the real run's after-state.
+std::vector<std::string> RowDifferences(const preview::FleetRow& row, const preview::Plan& plan,
+                                        const Image& real, const preview::CodePage& code_page) {
+  if (row.failed) return {"fleet row " + row.machine + " failed: " + row.error};
+  std::vector<std::string> differences;
+  const auto check = [&](const std::string& field, const std::string& in_row,
+                         const std::string& expected) {
+    if (in_row != expected) {
+      differences.push_back("fleet row " + row.machine + ": " + field + " " + in_row +
+                            ", plan and real run " + expected);
+    }
+  };
+  const auto flag = [](bool b) { return std::string(b ? "true" : "false"); };
+  const nlohmann::ordered_json json = preview::PlanJson(plan, code_page);
+  check("family", row.family, preview::FamilyName(plan.family));
+  check("option", std::to_string(row.option), std::to_string(plan.option));
+  check("response_file", row.response_file, plan.response_file.value_or(""));
+  check("setup_starts", flag(row.setup_starts), flag(plan.setup_started));
+  check("waits", flag(row.waits), flag(plan.waits));
+  for (size_t i = 0; i < preview::kRowSettingCount; ++i) {
+    check(preview::kRowSettings[i], Shown(row.settings[i].after),
+          Shown(preview::Setting(real, preview::kRowSettings[i], code_page)));
+  }
+  check("install_type", row.install_type,
+        json["install_type"].is_null() ? "" : json["install_type"].get<std::string>());
+  std::string tuned, adapters;
+  for (const std::string& name : row.adapters_tuned) tuned += " " + name;
+  for (const std::string& name : plan.adapters_tuned) adapters += " " + name;
+  check("adapters_tuned", "{" + tuned + " }", "{" + adapters + " }");
+  return differences;
+}
+
+// The program path and tail of a line "PROGRAM" TAIL; false for any other
+// form (the runner decides alike).
+bool SplitCommandLine(const std::string& line, std::string* program, std::string* tail) {
+  const size_t close = line.find('"', 1);
+  if (line.empty() || line[0] != '"' || close == std::string::npos) return false;
+  *program = line.substr(1, close - 1);
+  *tail = line.size() > close + 2 ? line.substr(close + 2) : "";
+  return line == "\"" + *program + "\"" + (tail->empty() ? "" : " " + *tail);
+}
+
+// The cells of a CSV line, quotes undone.
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (quoted && line[i] == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+      cells.back() += '"';
+      ++i;
+    } else if (line[i] == '"') {
+      quoted = !quoted;
+    } else if (line[i] == ',' && !quoted) {
+      cells.emplace_back();
+    } else {
+      cells.back() += line[i];
+    }
+  }
+  return cells;
+}
+
+// The Windows build's CSV of the same fleet against the host's lines. An
+// error names its path in each system's form, so only its presence counts.
+std::vector<std::string> CompareCsv(const std::string& windows,
+                                    const std::vector<std::string>& host) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(windows);
+  while (std::getline(in, line)) {
+    // msvcrt's text mode ends its lines with CR LF.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  if (lines.size() != host.size()) {
+    return {std::string(e2e::kFleetCsv) + ": " + std::to_string(lines.size()) +
+            " lines, the host's " + std::to_string(host.size())};
+  }
+  std::vector<std::string> differences;
+  const std::vector<std::string> columns = Cells(host[0]);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::vector<std::string> win = Cells(lines[k]), own = Cells(host[k]);
+    if (win.size() != own.size()) {
+      differences.push_back(std::string(e2e::kFleetCsv) + " line " + std::to_string(k + 1) +
+                            ": " + std::to_string(win.size()) + " cells, the host's " +
+                            std::to_string(own.size()));
+      continue;
+    }
+    for (size_t i = 0; i < win.size(); ++i) {
+      const bool same = k > 0 && columns[i] == "error" ? win[i].empty() == own[i].empty()
+                                                       : win[i] == own[i];
+      if (!same) {
+        differences.push_back(std::string(e2e::kFleetCsv) + " line " + std::to_string(k + 1) +
+                              " " + columns[i] + ": Windows [" + win[i] + "], host [" +
+                              own[i] + "]");
+      }
+    }
+  }
+  return differences;
+}
+
+// The rows of a parent folder, as the fleet command finds and names its
+// machines.
+std::vector<preview::FleetRow> PlanParent(const fs::path& parent,
+                                          const preview::FleetSetup& setup,
+                                          const preview::CodePage& code_page) {
+  const std::vector<std::string> folders = preview::ExpandFolders({parent.string()});
+  const std::vector<std::string> names = preview::MachineNames(folders);
+  std::vector<preview::FleetRow> rows;
+  for (size_t i = 0; i < folders.size(); ++i) {
+    rows.push_back(preview::PlanFleetMachine(folders[i], names[i], setup, code_page));
+  }
+  return rows;
+}
+
+// The runner's parent folders (records.h) planned as a fleet, each family
+// with its tail: the collected folder's row against the plan and the real
+// run, the other family's machine with the other tail, and the Windows
+// build's CSV against the host's.
+std::vector<std::string> CheckFleet(const fs::path& folder, const Record& record,
+                                    const preview::Plan& plan, const Image& real,
+                                    const std::string& drive_c,
+                                    const preview::CodePage& code_page) {
+  std::string ver_error;
+  const std::optional<unsigned long> word =
+      preview::VersionFromVer(ReadAll(folder / "field" / "ver.txt"), &ver_error);
+  if (!word) return {"fleet: the collected " + ver_error};
+  const launcher::Family family = launcher::ClassifyFamily(*word);
+
+  preview::FleetSetup setup;
+  setup.base.system_dir = record.One("system_dir");
+  setup.base.current_dir = record.One("current_dir");
+  setup.base.package_dir = HostPath(record.One("package"), drive_c);
+  std::string tail;
+  if (SplitCommandLine(record.One("command_line"), &setup.program, &tail)) {
+    setup.tails.by_family[family] = tail;
+    setup.tails.all = e2e::OtherTail(tail);
+  } else {
+    setup.base.command_line = record.One("command_line");
+    setup.whole_command_line = true;
+  }
+  // Another family's machine gets --tail, not the case's tail.
+  const std::string other_tail = setup.whole_command_line ? plan.tail : setup.tails.all;
+
+  std::vector<std::string> differences;
+  for (const char* name : {e2e::kFleetFolder, e2e::kMixedFleetFolder}) {
+    const fs::path parent = folder / name;
+    const bool mixed = name == std::string(e2e::kMixedFleetFolder);
+    int fields = 0, others = 0;
+    std::vector<std::string> lines = {preview::FleetHeader()};
+    for (const preview::FleetRow& row : PlanParent(parent, setup, code_page)) {
+      lines.push_back(preview::FleetLine(row));
+      if (row.machine == "field") {
+        ++fields;
+        for (const std::string& d : RowDifferences(row, plan, real, code_page)) {
+          differences.push_back("from " + std::string(name) + ": " + d);
+        }
+      } else {
+        ++others;
+        if (row.failed || row.tail != other_tail || row.family == preview::FamilyName(family)) {
+          differences.push_back(std::string(name) + ": the other machine's row [" +
+                                preview::FleetLine(row) + "], expected another family than " +
+                                preview::FamilyName(family) + " and the tail \"" + other_tail +
+                                "\"");
+        }
+      }
+    }
+    if (fields != 1 || others != (mixed ? 1 : 0)) {
+      differences.push_back(parent.string() + " stands for " + std::to_string(fields) +
+                            " collected folder(s) and " + std::to_string(others) +
+                            " other machine(s)");
+    }
+    if (mixed) continue;
+    if (!fs::exists(folder / e2e::kFleetCsv)) {
+      differences.push_back(std::string("no ") + e2e::kFleetCsv);
+    } else {
+      for (const std::string& d : CompareCsv(ReadAll(folder / e2e::kFleetCsv), lines)) {
+        differences.push_back(d);
+      }
+    }
+  }
+  return differences;
+}
+
+// The field: the collection script's folder planned as a fleet machine, as a
+// machine of a parent folder and as a plan, all against the real run; and
+// the live plan against it.
 std::vector<std::string> CheckField(const fs::path& folder, const Record& record,
                                     const std::vector<preview::Source>& after,
                                     const std::string& drive_c,
@@ -261,36 +456,19 @@ std::vector<std::string> CheckField(const fs::path& folder, const Record& record
   std::string error;
   if (!LoadFolder(folder / "field", &collected, &error)) return {"field: " + error};
 
-  preview::Machine base;
-  base.command_line = record.One("command_line");
-  base.system_dir = record.One("system_dir");
-  base.current_dir = record.One("current_dir");
-  base.package_dir = HostPath(record.One("package"), drive_c);
+  preview::FleetSetup setup;
+  setup.base.command_line = record.One("command_line");
+  setup.base.system_dir = record.One("system_dir");
+  setup.base.current_dir = record.One("current_dir");
+  setup.base.package_dir = HostPath(record.One("package"), drive_c);
+  setup.whole_command_line = true;
   const preview::FleetRow row =
-      preview::PlanFleetMachine((folder / "field").string(), base, std::nullopt, code_page);
+      preview::PlanFleetMachine((folder / "field").string(), "field", setup, code_page);
   const preview::Plan plan = Plan(record, collected, drive_c, code_page);
-  const nlohmann::ordered_json json = preview::PlanJson(plan, code_page);
   const Image real = Loaded(plan.family == launcher::Family::kWindows9x, after, code_page);
-  std::string adapters;
-  for (const std::string& name : plan.adapters_tuned) adapters += (adapters.empty() ? "" : " ") + name;
-  const std::vector<std::string> expected = {
-      preview::FamilyName(plan.family),
-      plan.option ? std::to_string(plan.option) : "",
-      plan.response_file.value_or(""),
-      plan.setup_started ? "true" : "false",
-      plan.waits ? "true" : "false",
-      preview::Setting(real, "GinaInstallOption", code_page),
-      preview::Setting(real, "SilentLeapOption", code_page),
-      preview::Setting(real, "XRStatus", code_page),
-      preview::Setting(real, "wModeSelect", code_page),
-      json["install_type"].is_null() ? "" : json["install_type"].get<std::string>(),
-      adapters,
-      ""};
-  if (row.cells != expected) {
-    std::string expected_line = row.machine;
-    for (const std::string& cell : expected) expected_line += "," + cell;
-    differences.push_back("fleet row [" + preview::FleetLine(row) + "], plan and real run [" +
-                          expected_line + "]");
+  differences = RowDifferences(row, plan, real, code_page);
+  for (const std::string& d : CheckFleet(folder, record, plan, real, drive_c, code_page)) {
+    differences.push_back(d);
   }
   for (const std::string& d : Compare(plan, record, after, code_page)) {
     differences.push_back("planned from the collected files: " + d);
@@ -442,7 +620,8 @@ int main(int argc, char** argv) {
   std::cout << "preview: " << agreed << " agree, " << disagreed << " disagree";
   if (field_cases > 0) {
     std::cout << "; " << field_cases
-              << " of them also collected by the script, planned as a fleet and live";
+              << " of them also collected by the script, planned as a fleet (from their "
+                 "parent folder with per-family tails, by both builds) and live";
   }
   std::cout << "\n";
   return disagreed == 0 && agreed > 0 ? 0 : 1;

@@ -11,6 +11,26 @@ namespace e2e {
 
 constexpr const char* kRecordsFolder = "C:\\e2e\\records";
 
+// On the field cases the collected folder is also "field" in two parent
+// folders as an administrator gathers machines in: <case>\fleet alone,
+// which the Windows build plans into fleet-win.csv, and <case>\fleet-mixed
+// beside "decoy", a machine of another family. Each is planned with the
+// case's tail for the case's family only and OtherTail for the rest, so that
+// only the choice by family makes the field row right. (The Windows build
+// plans one machine at a time only: Wine under qemu-i386 crashes on two
+// threads at work.)
+constexpr const char* kFleetFolder = "fleet";
+constexpr const char* kMixedFleetFolder = "fleet-mixed";
+constexpr const char* kFleetCsv = "fleet-win.csv";
+
+// A tail that is not the case's option: options match without regard to
+// ASCII case.
+inline const char* OtherTail(const std::string& tail) {
+  std::string lower = tail;
+  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return lower == "/s /i2" ? "/S /I4" : "/S /I2";
+}
+
 class Record {
  public:
   // The value is kept raw.

@@ -829,7 +829,8 @@ int RunFidelity(const Config& config) {
 // ---- The preview in the field --------------------------------------------------
 // On these cases, just before the launcher starts, the collection script
 // runs in Wine's cmd and the Windows build of the preview plans the machine
-// live; the host then checks both against the real run.
+// live, and its collected folder in a fleet; the host then checks them
+// against the real run.
 const std::set<int> kFieldCases = {22, 57, 100, 121, 122, 125, 127, 130};
 
 // One argument as the C runtime splits a command line back into argv.
@@ -849,7 +850,63 @@ std::string Argument(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string Field(const Invocation& how, const std::string& records) {
+// The names --tail-for takes.
+const char* FamilyName(const std::string& version) {
+  return version == "win98" ? "9x" : version == "win2k" ? "2000" : version == "winxp" ? "xp" : "other";
+}
+
+// The collected folder as <records>\<parent>\field (records.h).
+std::string PlaceCollected(const std::string& records, const std::string& parent) {
+  for (const std::string& path : {parent, parent + "\\field"}) {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) return "cannot make " + path;
+  }
+  for (const std::string& name : ListFolder(records + "\\field")) {
+    if (!CopyFileA((records + "\\field\\" + name).c_str(), (parent + "\\field\\" + name).c_str(),
+                   TRUE)) {
+      return "cannot copy " + name + " into " + parent;
+    }
+  }
+  return "";
+}
+
+// The collected folder in parent folders, one with a machine of another
+// family beside it; the Windows build plans the other one under cmd.
+std::string FleetOnWindows(const Case& c, const Invocation& how, const std::string& records) {
+  const std::string parent = records + "\\" + kFleetFolder;
+  const std::string mixed = records + "\\" + kMixedFleetFolder;
+  std::string error = PlaceCollected(records, parent);
+  if (error.empty()) error = PlaceCollected(records, mixed);
+  if (!error.empty()) return error;
+  if (!CreateDirectoryA((mixed + "\\decoy").c_str(), nullptr)) {
+    return "cannot make " + mixed + "\\decoy";
+  }
+  // ver as that family's Windows prints it.
+  const std::string decoy_ver = c.version == "win98"
+                                    ? "\r\nMicrosoft Windows XP [Version 5.1.2600]\r\n"
+                                    : "\r\nWindows 98 [Version 4.10.2222]\r\n";
+  if (!WriteWholeFile(mixed + "\\decoy\\ver.txt", decoy_ver)) {
+    return "cannot write the decoy's ver.txt";
+  }
+  // The tails when the line is "PROGRAM" TAIL, as the host plans it too.
+  const std::string program = how.package + "\\launcher.exe";
+  const std::string tails =
+      how.command_line == "\"" + program + "\"" + (c.tail.empty() ? "" : " " + c.tail)
+          ? " --tail-for " + Argument(std::string(FamilyName(c.version)) + "=" + c.tail) +
+                " --tail " + Argument(OtherTail(c.tail))
+          : " --command-line " + Argument(how.command_line);
+  // Under cmd, which expands no wildcards; its standard output is the CSV.
+  unsigned long code = 0;
+  error = RunProgram(SystemProgram("cmd.exe"),
+                     "cmd.exe /c C:\\e2e\\bin\\launcher-preview.exe fleet" + tails +
+                         " --current-dir " + Argument(how.current_dir) + " --package " +
+                         Argument(how.package) + " " + Argument(parent),
+                     records + "\\" + kFleetCsv, 60000, &code);
+  if (!error.empty()) return "fleet preview: " + error;
+  if (code != 0) return "fleet preview: exit code " + std::to_string(code);
+  return "";
+}
+
+std::string Field(const Case& c, const Invocation& how, const std::string& records) {
   const std::string field = records + "\\field";
   std::string error = RunProgram(SystemProgram("cmd.exe"),
                                  "cmd.exe /c C:\\e2e\\bin\\collect.bat " + field, "", 60000);
@@ -866,7 +923,7 @@ std::string Field(const Invocation& how, const std::string& records) {
                      records + "\\live.json", 60000, &code);
   if (!error.empty()) return "live preview: " + error;
   if (code != 0) return "live preview: exit code " + std::to_string(code);
-  return "";
+  return FleetOnWindows(c, how, records);
 }
 
 }  // namespace
@@ -911,7 +968,7 @@ int main(int argc, char** argv) {
       if (!error.empty()) error = "cannot prepare: " + error;
     }
     if (error.empty()) error = ExportKeys(records + "\\before");
-    if (error.empty() && kFieldCases.count(number) != 0) error = Field(how, records);
+    if (error.empty() && kFieldCases.count(number) != 0) error = Field(c, how, records);
     Run run;
     Record record = Facts(c, name, how, nullptr);
     if (error.empty()) {

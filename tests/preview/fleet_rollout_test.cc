@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "launcher/staging.h"
+#include "tests/preview/test_machine.h"
 #include "preview/display.h"
 #include "preview/fleet.h"
 #include "preview/machine_folder.h"
@@ -19,6 +20,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using preview_test::Cp1252;
+using preview_test::Write;
 
 constexpr const char* kXp = "Microsoft Windows XP [Version 5.1.2600]\r\n";
 constexpr const char* k98 = "\r\nWindows 98 [Version 4.10.1998]\r\n";
@@ -29,17 +32,6 @@ constexpr const char* kAdapters =
 constexpr const char* kLegacy =
     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation "
     "Program]\r\n\"GinaInstallOption\"=\"1\"\r\n\"wModeSelect\"=dword:0000000d\r\n";
-
-void Write(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-const preview::CodePage& Cp1252() {
-  static std::string error;
-  static const std::unique_ptr<preview::CodePage> page = preview::CodePage::Open(1252, &error);
-  return *page;
-}
 
 // A folder of its own below the temporary folder, emptied.
 fs::path Scratch(const std::string& name) {

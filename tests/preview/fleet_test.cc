@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/preview/test_machine.h"
 #include "preview/exports.h"
 #include "preview/fleet.h"
 #include "preview/parallel.h"
@@ -18,6 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using preview_test::Cp1252;
+using preview_test::Write;
 
 TEST(VersionFromVer, TextsOfEveryFamily) {
   // "cmd /u" writes UTF-16LE; PowerShell's redirection adds the mark.
@@ -92,17 +95,6 @@ TEST(VersionFromVer, TextsOfEveryFamily) {
     EXPECT_EQ(c.word, *word);
     EXPECT_EQ(c.family, std::string(preview::FamilyName(launcher::ClassifyFamily(*word))));
   }
-}
-
-void Write(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-const preview::CodePage& Cp1252() {
-  static std::string error;
-  static const std::unique_ptr<preview::CodePage> page = preview::CodePage::Open(1252, &error);
-  return *page;
 }
 
 TEST(Fleet, RowsSayWhatThePlanSays) {

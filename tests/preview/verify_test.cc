@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adapter/write_block_size.h"
+#include "tests/preview/test_machine.h"
 #include "preview/changes.h"
 #include "preview/fleet.h"
 #include "preview/verify.h"
@@ -16,6 +17,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using preview_test::Cp1252;
+using preview_test::Write;
 using preview::Difference;
 
 constexpr const char* kXp = "Microsoft Windows XP [Version 5.1.2600]\r\n";
@@ -25,17 +28,6 @@ const std::string kClass =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
     "{4D36E972-E325-11CE-BFC1-08002BE10318}";
 const std::string kSettings = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\NLX\\Settings";
-
-void Write(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-const preview::CodePage& Cp1252() {
-  static std::string error;
-  static const std::unique_ptr<preview::CodePage> page = preview::CodePage::Open(1252, &error);
-  return *page;
-}
 
 std::string Adapter(const std::string& number, const std::string& extra = "") {
   std::string id;
