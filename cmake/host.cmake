@@ -83,6 +83,23 @@ foreach(source IN LISTS BENCH_SOURCES)
   target_link_libraries(${name} PRIVATE preview_lib)
 endforeach()
 
+# Generated machine folders, shared by fleet_bench and fleet_generate (the
+# fleet page's browser test, the demo and bench/fleet_process.sh).
+add_library(fleet_machines STATIC ${CMAKE_SOURCE_DIR}/bench/fleet_machines.cc)
+target_include_directories(fleet_machines PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(fleet_machines PRIVATE -fexceptions)
+target_link_libraries(fleet_bench PRIVATE fleet_machines)
+add_executable(fleet_generate ${CMAKE_SOURCE_DIR}/tests/fleet/generate.cc)
+target_compile_options(fleet_generate PRIVATE -fexceptions)
+target_link_libraries(fleet_generate PRIVATE fleet_machines)
+# The fleet page in headless Chromium: its figures against the CSV's, no
+# console error, a screenshot in build/. Skipped without Chromium.
+add_test(NAME fleet_page_browser
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/preview/fleet_page_browser_test.sh
+                 $<TARGET_FILE:launcher-preview> $<TARGET_FILE:fleet_generate>
+                 ${CMAKE_SOURCE_DIR}/build/fleet-page.png)
+set_tests_properties(fleet_page_browser PROPERTIES SKIP_RETURN_CODE 77)
+
 # Random machines for the fidelity check (scripts/fidelity.sh), chosen as
 # the whole-run fuzz target chooses them; FuzzedDataProvider is clang's.
 execute_process(COMMAND clang++ -print-resource-dir
