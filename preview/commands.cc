@@ -458,6 +458,16 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
       info.title = "Fleet plan";
       std::string given;
       for (const std::string& a : arguments) given += (given.empty() ? "" : " ") + a;
+      if (options.command_line) {
+        given += "; command line " + *options.command_line;
+      } else {
+        for (const auto& [family, tail] : setup.tails.by_family) {
+          given += "; " + std::string(FamilyName(family)) + " tail \"" + tail + "\"";
+        }
+        given += std::string("; ") + (setup.tails.by_family.empty() ? "" : "other families' ") +
+                 "tail \"" + setup.tails.all + "\"";
+      }
+      if (options.after_root) given += "; after the rollout: " + *options.after_root;
       info.generated_from = given;
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
