@@ -55,11 +55,11 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-Source Load(const std::string& path) {
+Source Load(const std::string& path, const CodePage& code_page) {
   if (fs::is_directory(path)) throw InputError{path + ": is a folder, not a .reg file"};
   Source source{path, {}};
   regfile::Error error;
-  if (!regfile::Parse(ReadFile(path), &source.file, &error)) {
+  if (!regfile::Parse(ReadFile(path), &source.file, &error, code_page.LeadByteRanges())) {
     throw InputError{path + (error.line > 0 ? ":" + std::to_string(error.line) : "") +
                      ": " + error.message};
   }
@@ -290,7 +290,8 @@ int RunPlan(const PlanOptions& options) {
       }
       folder.emplace();
       FolderError folder_error;
-      if (!ReadMachineFolder(path, !word && !options.live, &*folder, &folder_error)) {
+      if (!ReadMachineFolder(path, !word && !options.live, &*folder, &folder_error,
+                             code_page->LeadByteRanges())) {
         throw InputError{folder_error.message};
       }
       if (!word) word = folder->version;
@@ -313,7 +314,7 @@ int RunPlan(const PlanOptions& options) {
     if (folder) {
       machine.sources = std::move(folder->sources);
     } else {
-      for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path));
+      for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path, *code_page));
     }
     const bool nt = family == launcher::Family::kWindows2000 ||
                     family == launcher::Family::kWindowsXP;
@@ -512,7 +513,9 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
       throw InputError{folder_error.message};
     }
     Collected collected;
-    if (!ReadCollected(after, &collected, &folder_error)) throw InputError{folder_error.message};
+    if (!ReadCollected(after, &collected, &folder_error, code_page->LeadByteRanges())) {
+      throw InputError{folder_error.message};
+    }
     const Verification verification = Verify(planned.plan, collected, *code_page);
     if (options.json) {
       std::cout << VerificationJson(verification).dump(2) << "\n";

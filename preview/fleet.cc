@@ -270,7 +270,10 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
     return false;
   }
   MachineFolder read;
-  if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, error)) return false;
+  if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, error,
+                         code_page.LeadByteRanges())) {
+    return false;
+  }
   Machine machine = setup.base;
   machine.version_word = setup.version ? *setup.version : *read.version;
   const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
@@ -308,7 +311,7 @@ FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
     return row;
   }
   Collected collected;
-  if (!ReadCollected(after.string(), &collected, &error)) {
+  if (!ReadCollected(after.string(), &collected, &error, code_page.LeadByteRanges())) {
     row.verdict = verdict::kNotCollected;
     row.differences.push_back(error.message);
     return row;

@@ -79,7 +79,7 @@ bool IsMachineFolder(const std::string& folder) {
 }
 
 bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFolder* machine,
-                       FolderError* error) {
+                       FolderError* error, const regfile::LeadBytes& lead_bytes) {
   *machine = MachineFolder{};
   machine->path = folder;
   const auto fail = [&](const std::string& message, const char* kind) {
@@ -112,7 +112,7 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
     std::string content;
     if (!ReadAll(file, &content)) return fail(file.string() + ": cannot read", ".reg file");
     regfile::Error parse_error;
-    if (!regfile::Parse(content, &source.file, &parse_error)) {
+    if (!regfile::Parse(content, &source.file, &parse_error, lead_bytes)) {
       return fail(file.string() +
                       (parse_error.line > 0 ? ":" + std::to_string(parse_error.line) : "") +
                       ": " + parse_error.message,

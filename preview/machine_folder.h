@@ -47,8 +47,10 @@ bool IsMachineFolder(const std::string& folder);
 
 // Reads a machine folder. ver.txt is read when present; with need_version
 // its absence or an unknown version is an error. False with the error.
+// lead_bytes: those of the machine's code page (see regfile::Parse).
 bool ReadMachineFolder(const std::string& folder, bool need_version,
-                       MachineFolder* machine, FolderError* error);
+                       MachineFolder* machine, FolderError* error,
+                       const regfile::LeadBytes& lead_bytes = {});
 
 // Warnings on what a machine's exports hold, once the family is known: keys
 // outside the key a file's name stands for, several files for one key, a

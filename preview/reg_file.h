@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -67,7 +68,14 @@ struct Error {
 // Parses the whole content of a .reg file. False, with the line and what is
 // wrong, for anything that is not a well-formed export; keys of other roots
 // are skipped (File::skipped_other_root_keys). A final Ctrl-Z is no text.
-[[nodiscard]] bool Parse(std::string_view content, File* file, Error* error);
+//
+// lead_bytes: the lead-byte ranges of the machine's ANSI code page, for
+// files without a mark, whose bytes are text in that code page: a lead byte
+// and the byte after it are one character of a key name (so a trail byte
+// 0x5C is no separator, and the 255-character limit counts characters).
+using LeadBytes = std::vector<std::pair<unsigned char, unsigned char>>;
+[[nodiscard]] bool Parse(std::string_view content, File* file, Error* error,
+                         const LeadBytes& lead_bytes = {});
 
 // Writes items as a .reg file in the given version and encoding (kBytes
 // files take units up to 0xFF only; kUtf16 files get the UTF-16LE mark):

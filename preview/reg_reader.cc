@@ -183,9 +183,9 @@ bool IsOtherRoot(const char16_t* b, const char16_t* e) {
 
 class Reader {
  public:
-  Reader(const Units& text, File* file, Error* error)
+  Reader(const Units& text, File* file, Error* error, const LeadBytes& lead_bytes)
       : pos_(text.data()), end_(text.data() + text.size()), file_(file),
-        error_(error) {}
+        error_(error), lead_bytes_(lead_bytes) {}
 
   bool Run() {
     if (!ParseHeader()) return false;
@@ -300,18 +300,26 @@ class Reader {
     // After the root: nothing, or "\path"; one trailing backslash is
     // dropped, so "ROOT\" is the root and "ROOT\\" an empty component.
     const char16_t* rest_end = name_end;
-    if (root_end < rest_end && rest_end[-1] == u'\\') --rest_end;
+    if (root_end < rest_end && rest_end[-1] == u'\\' && !EndsInTrailByte(root_end, rest_end)) {
+      --rest_end;
+    }
     if (root_end < rest_end) {
       const char16_t* path = root_end + 1;
       const char16_t* component = path;
+      size_t characters = 0;
       for (const char16_t* q = path;; ++q) {
         if (q == rest_end || *q == u'\\') {
           if (q == component) return Fail("empty key name component");
-          if (static_cast<size_t>(q - component) > kMaxKeyComponent)
+          if (characters > kMaxKeyComponent)
             return Fail("key name component longer than 255 characters");
           if (q == rest_end) break;
           component = q + 1;
+          characters = 0;
+          continue;
         }
+        ++characters;
+        // A double-byte character's trail byte may be a backslash.
+        if (IsLeadByte(*q) && q + 1 < rest_end) ++q;
       }
       key.path.assign(path, rest_end);
     }
@@ -477,13 +485,34 @@ class Reader {
   int line_ = 0;
   KeyState key_state_ = KeyState::kNone;
   KeyName key_{};
+  // Whether the last unit of [b, e) is the trail byte of a double-byte
+  // character.
+  bool EndsInTrailByte(const char16_t* b, const char16_t* e) const {
+    for (const char16_t* q = b; q < e; ++q) {
+      if (IsLeadByte(*q) && q + 1 < e) {
+        if (q + 2 == e) return true;
+        ++q;
+      }
+    }
+    return false;
+  }
+
+  bool IsLeadByte(char16_t unit) const {
+    if (file_->encoding != Encoding::kBytes) return false;
+    for (const auto& [first, last] : lead_bytes_) {
+      if (unit >= first && unit <= last) return true;
+    }
+    return false;
+  }
+
   File* file_;
   Error* error_;
+  const LeadBytes& lead_bytes_;
 };
 
 }  // namespace
 
-bool Parse(std::string_view content, File* file, Error* error) {
+bool Parse(std::string_view content, File* file, Error* error, const LeadBytes& lead_bytes) {
   Units text;
   File result;
   if (!Decode(content, &text, &result.encoding, error)) return false;
@@ -491,7 +520,7 @@ bool Parse(std::string_view content, File* file, Error* error) {
   // dear: below it the vector grows as usual, above it the untouched pages
   // cost nothing.
   result.items.reserve(text.size() / 64 + 16);
-  Reader reader(text, &result, error);
+  Reader reader(text, &result, error, lead_bytes);
   if (!reader.Run()) return false;
   *file = std::move(result);
   return true;

@@ -84,9 +84,10 @@ bool TunesAdapters(const Plan& plan) {
 
 }  // namespace
 
-bool ReadCollected(const std::string& folder, Collected* collected, FolderError* error) {
+bool ReadCollected(const std::string& folder, Collected* collected, FolderError* error,
+                   const regfile::LeadBytes& lead_bytes) {
   MachineFolder machine;
-  if (!ReadMachineFolder(folder, false, &machine, error)) return false;
+  if (!ReadMachineFolder(folder, false, &machine, error, lead_bytes)) return false;
   collected->sources = std::move(machine.sources);
   collected->staged.reset();
   std::error_code code;

@@ -50,7 +50,8 @@ struct Collected {
 };
 
 // Reads a folder collected after the run: its exports and staged.txt.
-bool ReadCollected(const std::string& folder, Collected* collected, FolderError* error);
+bool ReadCollected(const std::string& folder, Collected* collected, FolderError* error,
+                   const regfile::LeadBytes& lead_bytes = {});
 
 // The names a staged.txt lists (dir /b): one a line, blank lines skipped,
 // UTF-16LE taken as cmd /u writes it.

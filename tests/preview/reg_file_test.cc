@@ -802,3 +802,50 @@ TEST(RegFileRoundTrip, RegeditExportsComeBackByteForByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text without a mark is in the machine's code page: with its lead bytes, a
+// double-byte character is one character of a key name, its trail byte no
+// separator, and the 255-character limit counts characters.
+TEST(RegFileDoubleByte, KeyNamesCountCharacters) {
+  const regfile::LeadBytes cp932 = {{0x81, 0x9F}, {0xE0, 0xFC}};
+  std::string long_name;
+  for (int i = 0; i < 255; ++i) long_name += "\x93\xFA";  // 255 characters, 510 bytes
+  const struct {
+    const char* name;
+    std::string key;
+    regfile::LeadBytes lead;
+    const char* path;  // nullptr: refused
+  } cases[] = {
+      {"trail byte 0x5C inside", "\x95\x5C\x8E\xA6", cp932, nullptr},
+      // Last, it is no trailing backslash to drop; in a single-byte code
+      // page it is, and two of them make an empty component.
+      {"trail byte 0x5C last", "\x95\x5C", cp932, nullptr},
+      {"trail byte 0x5C last, single-byte", "\x95\x5C", {}, "\x95"},
+      {"trail byte 0x5C, then a backslash", "\x95\x5C\\", cp932, "\x95\x5C"},
+      {"the same, single-byte", "\x95\x5C\\", {}, ""},
+      {"255 double-byte characters", long_name, cp932, nullptr},
+      {"the same in a single-byte code page", long_name, {}, ""},
+      {"256 double-byte characters", long_name + "\x93\xFA", cp932, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\" + c.key + "]\r\n";
+    regfile::File file;
+    regfile::Error error;
+    const bool read = regfile::Parse(text, &file, &error, c.lead);
+    const bool refused = c.path != nullptr && std::string(c.path).empty();
+    EXPECT_EQ(!refused, read) << error.message;
+    if (refused) {
+      EXPECT_NE(std::string::npos, error.message.find("key name component")) << error.message;
+      continue;
+    }
+    ASSERT_EQ(1u, file.items.size());
+    std::string path;
+    for (char16_t u : file.items[0].key.path) path += static_cast<char>(u);
+    EXPECT_EQ("SOFTWARE\\" + (c.path != nullptr ? std::string(c.path) : c.key), path);
+  }
+}
+
+}  // namespace
