@@ -41,6 +41,10 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 # A bare prefix has no PATH of its own (wineboot writes it); the collection
 # script finds regedit on it, as on Windows.
 export WINEPATH='C:\windows\system32;C:\windows'
+# Nor windir and OS, which every Windows sets and the collection script
+# reads to find the staging folder. Wine is NT underneath: its system folder
+# is system32 whatever version it reports.
+export windir='C:\windows' OS=Windows_NT
 # Nothing here shows a window: run without a display.
 unset DISPLAY WAYLAND_DISPLAY
 

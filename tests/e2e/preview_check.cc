@@ -5,7 +5,9 @@
 // are planned a second time from REGEDIT4 files, as a 9x machine exports.
 // On the field cases the collection script's folder is planned alone and
 // from parent folders with a tail per family, and the Windows build's fleet
-// CSV of one of them must be the host's.
+// CSV of one of them must be the host's; the folder the script collected
+// after the run must verify as planned, and the designed failures made on
+// one of them must get their verdicts, naming what was changed.
 //
 //   preview_check <records folder> [--demo]
 //
@@ -26,6 +28,7 @@
 #include "preview/display.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
+#include "preview/verify.h"
 #include "preview/windows_version.h"
 #include "tests/e2e/records.h"
 
@@ -379,27 +382,42 @@ std::vector<preview::FleetRow> PlanParent(const fs::path& parent,
 // with its tail: the collected folder's row against the plan and the real
 // run, the other family's machine with the other tail, and the Windows
 // build's CSV against the host's.
+// The fleet's options for a field case: the case's tail for its own family
+// only (by the collected ver.txt), OtherTail for the others, the case's
+// program path, package and current folder.
+bool FieldSetup(const fs::path& folder, const Record& record, const std::string& drive_c,
+                preview::FleetSetup* setup, launcher::Family* family, std::string* error) {
+  std::string ver_error;
+  const std::optional<unsigned long> word =
+      preview::VersionFromVer(ReadAll(folder / "field" / "ver.txt"), &ver_error);
+  if (!word) {
+    *error = "the collected " + ver_error;
+    return false;
+  }
+  *family = launcher::ClassifyFamily(*word);
+  setup->base.system_dir = record.One("system_dir");
+  setup->base.current_dir = record.One("current_dir");
+  setup->base.package_dir = HostPath(record.One("package"), drive_c);
+  std::string tail;
+  if (SplitCommandLine(record.One("command_line"), &setup->program, &tail)) {
+    setup->tails.by_family[*family] = tail;
+    setup->tails.all = e2e::OtherTail(tail);
+  } else {
+    setup->base.command_line = record.One("command_line");
+    setup->whole_command_line = true;
+  }
+  return true;
+}
+
 std::vector<std::string> CheckFleet(const fs::path& folder, const Record& record,
                                     const preview::Plan& plan, const Image& real,
                                     const std::string& drive_c,
                                     const preview::CodePage& code_page) {
-  std::string ver_error;
-  const std::optional<unsigned long> word =
-      preview::VersionFromVer(ReadAll(folder / "field" / "ver.txt"), &ver_error);
-  if (!word) return {"fleet: the collected " + ver_error};
-  const launcher::Family family = launcher::ClassifyFamily(*word);
-
   preview::FleetSetup setup;
-  setup.base.system_dir = record.One("system_dir");
-  setup.base.current_dir = record.One("current_dir");
-  setup.base.package_dir = HostPath(record.One("package"), drive_c);
-  std::string tail;
-  if (SplitCommandLine(record.One("command_line"), &setup.program, &tail)) {
-    setup.tails.by_family[family] = tail;
-    setup.tails.all = e2e::OtherTail(tail);
-  } else {
-    setup.base.command_line = record.One("command_line");
-    setup.whole_command_line = true;
+  launcher::Family family;
+  std::string setup_error;
+  if (!FieldSetup(folder, record, drive_c, &setup, &family, &setup_error)) {
+    return {"fleet: " + setup_error};
   }
   // Another family's machine gets --tail, not the case's tail.
   const std::string other_tail = setup.whole_command_line ? plan.tail : setup.tails.all;
@@ -499,6 +517,279 @@ std::vector<std::string> CheckField(const fs::path& folder, const Record& record
   return differences;
 }
 
+// ---- After the rollout ---------------------------------------------------------
+
+// What the check after the rollout showed, for the summary line.
+struct VerifyTally {
+  int field_cases = 0;
+  int as_planned = 0;      // field cases whose after-collection passed every check
+  int designed_named = 0;  // designed failures that got their verdict and differences
+  bool stale_checked = false;
+};
+
+// A folder collected after the run judged against the plan from the field
+// folder, made anew just before, as Verify wants it.
+bool Judge(const fs::path& before, const fs::path& after, const preview::FleetSetup& setup,
+           const preview::CodePage& code_page, preview::FolderPlan* planned,
+           preview::Collected* collected, preview::Verification* verification,
+           std::string* error) {
+  preview::FolderError folder_error;
+  if (!preview::PlanFolder(before.string(), setup, code_page, planned, &folder_error) ||
+      !preview::ReadCollected(after.string(), collected, &folder_error)) {
+    *error = folder_error.message;
+    return false;
+  }
+  *verification = preview::Verify(planned->plan, *collected, code_page);
+  return true;
+}
+
+std::string Said(const preview::Verification& verification) {
+  std::string text = "\"" + verification.verdict + "\"";
+  for (const preview::Difference& d : verification.differences) {
+    text += " [" + preview::DifferenceText(d) + "]";
+  }
+  return text;
+}
+
+bool HasFile(const fs::path& folder, const std::string& name) {
+  std::error_code code;
+  for (const auto& entry : fs::directory_iterator(folder, code)) {
+    if (preview::AsciiLower(entry.path().filename().string()) == preview::AsciiLower(name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Listed(std::vector<std::string> names) {
+  for (std::string& name : names) name = preview::AsciiLower(name);
+  std::sort(names.begin(), names.end());
+  std::string text = "{";
+  for (const std::string& name : names) text += " " + name;
+  return text + " }";
+}
+
+const memory::StoredKey* FindKey(const Image& image, const KeyId& id) {
+  for (const memory::StoredKey& key : image) {
+    if (preview::IdOf(key.root, key.path) == id) return &key;
+  }
+  return nullptr;
+}
+
+// One change of a designed failure, as record.txt names it.
+struct DesignedChange {
+  std::string kind;
+  std::string what;
+};
+
+std::map<std::string, std::vector<DesignedChange>> DesignedChanges(const Record& record) {
+  std::map<std::string, std::vector<DesignedChange>> changes;
+  for (const std::string& line : record.All("designed")) {
+    const size_t first = line.find('|');
+    const size_t second = line.find('|', first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    changes[line.substr(0, first)].push_back(
+        {line.substr(first + 1, second - first - 1), line.substr(second + 1)});
+  }
+  return changes;
+}
+
+// The verdict each designed failure (records.h) must get.
+struct DesignedExpectation {
+  const char* name;
+  const char* verdict;
+};
+const DesignedExpectation kDesignedExpected[] = {
+    {e2e::designed::kNotFinished, preview::verdict::kNotFinished},
+    {e2e::designed::kValueChanged, preview::verdict::kDiffers},
+    {e2e::designed::kStagedDeleted, preview::verdict::kDiffers},
+    {e2e::designed::kBlockSizeRemoved, preview::verdict::kDiffers},
+    {e2e::designed::kSetupAdded, preview::verdict::kAsPlanned},
+    {e2e::designed::kNotRun, preview::verdict::kNotRun},
+};
+
+// The designed failures of the case, each judged: its verdict, and exactly
+// the differences its changes name; the value another program adds listed
+// as changed by others; the machine without the run missing every staged
+// file; and a collection over not-finished's files as field-after.
+std::vector<std::string> CheckDesigned(const fs::path& folder, const Record& record,
+                                       const preview::FleetSetup& setup,
+                                       const preview::Verification& field_after,
+                                       const preview::CodePage& code_page, VerifyTally* tally) {
+  std::vector<std::string> differences;
+  const fs::path root = folder / e2e::kDesignedFolder;
+  const auto changes = DesignedChanges(record);
+  const auto judge = [&](const char* name, preview::Verification* verification) {
+    preview::FolderPlan planned;
+    preview::Collected collected;
+    std::string error;
+    if (changes.count(name) == 0) {
+      differences.push_back(std::string("designed failure ") + name + " not made");
+      return false;
+    }
+    if (!Judge(folder / "field", root / name, setup, code_page, &planned, &collected,
+               verification, &error)) {
+      differences.push_back(std::string("designed failure ") + name + ": " + error);
+      return false;
+    }
+    return true;
+  };
+
+  for (const DesignedExpectation& expected : kDesignedExpected) {
+    preview::Verification verification;
+    if (!judge(expected.name, &verification)) continue;
+    const std::string name = expected.name;
+    bool right = verification.verdict == expected.verdict;
+    std::vector<std::string> named, want, others;
+    for (const preview::Difference& d : verification.differences) named.push_back(d.what);
+    for (const preview::OtherChange& o : verification.changed_by_others) {
+      others.push_back(o.key + "\\" + o.name);
+    }
+    for (const DesignedChange& change : changes.at(name)) {
+      if (change.kind == "key") want.push_back("marker key " + change.what);
+      if (change.kind == "value") want.push_back(change.what);
+      if (change.kind == "file") want.push_back("staged file " + change.what);
+    }
+    if (expected.verdict == std::string(preview::verdict::kAsPlanned)) {
+      // What another program added is listed, not judged.
+      for (const std::string& w : want) {
+        right = right && std::count_if(others.begin(), others.end(), [&](const std::string& o) {
+                           return preview::AsciiLower(o) == preview::AsciiLower(w);
+                         }) == 1;
+      }
+      right = right && !want.empty() && named.empty();
+    } else if (expected.verdict == std::string(preview::verdict::kNotRun)) {
+      // Every file the run staged is named missing.
+      for (const std::string& staged : record.All("staged")) {
+        want.push_back("staged file " + staged);
+      }
+      for (const std::string& w : want) {
+        right = right && std::count_if(named.begin(), named.end(), [&](const std::string& n) {
+                           return preview::AsciiLower(n) == preview::AsciiLower(w);
+                         }) == 1;
+      }
+      right = right && !want.empty();
+    } else {
+      right = right && !want.empty() && Listed(named) == Listed(want);
+    }
+    if (right) {
+      ++tally->designed_named;
+    } else {
+      differences.push_back("designed failure " + name + ": expected \"" + expected.verdict +
+                            "\" naming " + Listed(want) + ", verify said " + Said(verification) +
+                            (others.empty() ? "" : ", changed by others " + Listed(others)));
+    }
+  }
+
+  // The script over its own earlier files: the marker key's export must go.
+  preview::Verification again;
+  if (judge(e2e::designed::kAgain, &again)) {
+    const bool written = HasFile(root / e2e::designed::kNotFinished, "marker.reg");
+    const bool stale = HasFile(root / e2e::designed::kAgain, "marker.reg");
+    if (!written) {
+      differences.push_back(std::string("designed failure ") + e2e::designed::kNotFinished +
+                            ": no marker.reg, so no stale file could be checked");
+    }
+    if (stale) {
+      differences.push_back(std::string("collected over ") + e2e::designed::kNotFinished +
+                            ": its marker.reg stayed");
+    }
+    if (preview::VerificationText(again) != preview::VerificationText(field_after)) {
+      differences.push_back(std::string("collected over ") + e2e::designed::kNotFinished +
+                            " once every change was undone: verify said " + Said(again) +
+                            ", unlike " + e2e::kFieldAfterFolder);
+    }
+    tally->stale_checked = written && !stale;
+  }
+  return differences;
+}
+
+// The check after the rollout on a field case: its field-after folder,
+// judged against the plan from its field folder with per-family tails,
+// must be as planned, with staged.txt listing what the runner found
+// staged, and hold what the runner's own exports held at that moment; the
+// adapters the setup added while the launcher waited are there and tuned.
+std::vector<std::string> CheckAfter(const fs::path& folder, int number, const Record& record,
+                                    const std::vector<preview::Source>& after,
+                                    const std::string& drive_c,
+                                    const preview::CodePage& code_page, VerifyTally* tally) {
+  ++tally->field_cases;
+  const fs::path collected_after = folder / e2e::kFieldAfterFolder;
+  preview::FleetSetup setup;
+  launcher::Family family;
+  std::string error;
+  if (!FieldSetup(folder, record, drive_c, &setup, &family, &error)) return {"verify: " + error};
+  if (!fs::is_directory(collected_after)) {
+    return {std::string("verify: no ") + e2e::kFieldAfterFolder};
+  }
+  preview::FolderPlan planned;
+  preview::Collected collected;
+  preview::Verification verification;
+  if (!Judge(folder / "field", collected_after, setup, code_page, &planned, &collected,
+             &verification, &error)) {
+    return {"verify: " + error};
+  }
+  std::vector<std::string> differences;
+  const std::string where = std::string("verify ") + e2e::kFieldAfterFolder + ": ";
+  if (verification.verdict != preview::verdict::kAsPlanned) {
+    differences.push_back(where + Said(verification));
+  }
+  if (!collected.staged) {
+    differences.push_back(where + "no staged.txt, so the staged files were not judged");
+  } else if (Listed(*collected.staged) != Listed(record.All("staged"))) {
+    differences.push_back(where + "staged.txt lists " + Listed(*collected.staged) +
+                          ", the runner found " + Listed(record.All("staged")));
+  }
+
+  const bool nine_x = planned.plan.family == launcher::Family::kWindows9x;
+  const Image script = Exported(Loaded(nine_x, collected.sources, code_page), {});
+  const Image exports = Exported(Loaded(nine_x, after, code_page), {});
+  const std::vector<preview::Change> apart = preview::Diff(exports, script);
+  if (!apart.empty()) {
+    differences.push_back(where + "not what the after exports hold; from them to it:" +
+                          Describe(apart, code_page));
+  }
+
+  // A /wbs machine with adapters: the setup adds more while the launcher
+  // waits, so that verify judges adapters its plan never saw.
+  if (!planned.plan.adapters_tuned.empty()) {
+    std::vector<preview::Source> before;
+    if (!LoadFolder(folder / "field", &before, &error)) return {"verify: " + error};
+    const Image earlier = Loaded(nine_x, before, code_page);
+    const Image later = Loaded(nine_x, collected.sources, code_page);
+    const std::vector<std::string> added = record.All("setup_created");
+    const std::u16string block_size = memory::ComparedName(memory::StoredName("writeBlockSize"));
+    int tuned = 0;
+    for (const std::string& path : added) {
+      const KeyId id = preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(path));
+      const memory::StoredKey* key = FindKey(later, id);
+      if (FindKey(earlier, id) != nullptr || key == nullptr) {
+        differences.push_back(where + "the setup's adapter " + path + " is not one it added");
+        continue;
+      }
+      for (const memory::StoredValue& value : key->values) {
+        if (memory::ComparedName(value.name) == block_size) ++tuned;
+      }
+    }
+    if (tuned == 0) {
+      differences.push_back(where + "of the " + std::to_string(added.size()) +
+                            " adapters the setup added while the launcher waited, none was tuned");
+    }
+  }
+
+  if (differences.empty()) ++tally->as_planned;
+  if (number == e2e::kDesignedCase) {
+    for (const std::string& d :
+         CheckDesigned(folder, record, setup, verification, code_page, tally)) {
+      differences.push_back(d);
+    }
+  } else if (!record.All("designed").empty()) {
+    differences.push_back("designed failures on another case than " +
+                          std::to_string(e2e::kDesignedCase));
+  }
+  return differences;
+}
+
 // The before-state as a 9x machine's regedit /e would write it: REGEDIT4,
 // each file holding the keys it held.
 std::vector<preview::Source> AsRegedit4(const std::vector<preview::Source>& sources,
@@ -551,6 +842,7 @@ int main(int argc, char** argv) {
   std::sort(cases.begin(), cases.end());
 
   int agreed = 0, disagreed = 0, field_cases = 0;
+  VerifyTally tally;
   for (const auto& [number, folder] : cases) {
     const Record record = ReadRecord(folder / "record.txt");
     const std::string own_c = ReadAll(folder / "prefix_drive_c");
@@ -580,6 +872,10 @@ int main(int argc, char** argv) {
       differences = Compare(plan, record, after, *code_page);
       if (fs::is_directory(folder / "field")) {
         for (const std::string& d : CheckField(folder, record, after, drive_c_of_case, *code_page)) {
+          differences.push_back(d);
+        }
+        for (const std::string& d :
+             CheckAfter(folder, number, record, after, drive_c_of_case, *code_page, &tally)) {
           differences.push_back(d);
         }
         ++field_cases;
@@ -624,5 +920,12 @@ int main(int argc, char** argv) {
                  "parent folder with per-family tails, by both builds) and live";
   }
   std::cout << "\n";
+  if (tally.field_cases > 0) {
+    std::cout << "verify: " << tally.as_planned << " of " << tally.field_cases
+              << " field cases as planned after the run, staged files judged; "
+              << tally.designed_named << " designed failures named";
+    if (tally.stale_checked) std::cout << "; a collection over an earlier one left no stale file";
+    std::cout << "\n";
+  }
   return disagreed == 0 && agreed > 0 ? 0 : 1;
 }

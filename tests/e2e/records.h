@@ -23,6 +23,31 @@ constexpr const char* kFleetFolder = "fleet";
 constexpr const char* kMixedFleetFolder = "fleet-mixed";
 constexpr const char* kFleetCsv = "fleet-win.csv";
 
+// On the field cases the script collects again right after the run, when
+// the after\ exports are made, into <case>\field-after.
+constexpr const char* kFieldAfterFolder = "field-after";
+
+// On this field case (a /wbs run on XP whose setup adds adapters while the
+// launcher waits) the runner then damages the machine on purpose, one way at
+// a time, collects each state with the script into <case>\designed\<name>
+// and undoes it. record.txt names each change as
+// "designed=<name>|<kind>|<what>", kind one of key (made again), value (set,
+// removed or added), file (staged file deleted), over (collected over that
+// folder's files) and reset (the machine as before the run).
+constexpr int kDesignedCase = 130;
+constexpr const char* kDesignedFolder = "designed";
+namespace designed {
+constexpr const char* kNotFinished = "not-finished";  // the marker key made again
+// Collected over not-finished's files once every change was undone, so that
+// its marker.reg would stay if the script kept earlier files.
+constexpr const char* kAgain = "again";
+constexpr const char* kValueChanged = "value-changed";  // a planned value set by hand
+constexpr const char* kStagedDeleted = "staged-deleted";
+constexpr const char* kBlockSizeRemoved = "block-size-removed";
+constexpr const char* kSetupAdded = "setup-added";  // a value the plan does not touch
+constexpr const char* kNotRun = "not-run";
+}  // namespace designed
+
 // A tail that is not the case's option: options match without regard to
 // ASCII case.
 inline const char* OtherTail(const std::string& tail) {

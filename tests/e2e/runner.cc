@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -829,8 +830,8 @@ int RunFidelity(const Config& config) {
 // ---- The preview in the field --------------------------------------------------
 // On these cases, just before the launcher starts, the collection script
 // runs in Wine's cmd and the Windows build of the preview plans the machine
-// live, and its collected folder in a fleet; the host then checks them
-// against the real run.
+// live, and its collected folder in a fleet; right after the run the script
+// collects again. The host then checks them against the real run.
 const std::set<int> kFieldCases = {22, 57, 100, 121, 122, 125, 127, 130};
 
 // One argument as the C runtime splits a command line back into argv.
@@ -906,14 +907,23 @@ std::string FleetOnWindows(const Case& c, const Invocation& how, const std::stri
   return "";
 }
 
-std::string Field(const Case& c, const Invocation& how, const std::string& records) {
-  const std::string field = records + "\\field";
-  std::string error = RunProgram(SystemProgram("cmd.exe"),
-                                 "cmd.exe /c C:\\e2e\\bin\\collect.bat " + field, "", 60000);
+// The collection script under cmd, as an administrator runs it, into folder.
+// What it prints, regedit's word on each absent key included, goes to
+// <folder>.log beside it.
+std::string Collect(const std::string& folder) {
+  const std::string error =
+      RunProgram(SystemProgram("cmd.exe"), "cmd.exe /c C:\\e2e\\bin\\collect.bat " + folder + " 2>&1",
+                 folder + ".log", 60000);
   if (!error.empty()) return "collection script: " + error;
-  if (GetFileAttributesA((field + "\\ver.txt").c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return "the collection script wrote no ver.txt";
+  if (GetFileAttributesA((folder + "\\ver.txt").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return "the collection script wrote no ver.txt in " + folder;
   }
+  return "";
+}
+
+std::string Field(const Case& c, const Invocation& how, const std::string& records) {
+  std::string error = Collect(records + "\\field");
+  if (!error.empty()) return error;
   unsigned long code = 0;
   error = RunProgram("C:\\e2e\\bin\\launcher-preview.exe",
                      "launcher-preview.exe plan --live --json --command-line " +
@@ -924,6 +934,151 @@ std::string Field(const Case& c, const Invocation& how, const std::string& recor
   if (!error.empty()) return "live preview: " + error;
   if (code != 0) return "live preview: exit code " + std::to_string(code);
   return FleetOnWindows(c, how, records);
+}
+
+// ---- Designed failures --------------------------------------------------------
+// After the run of kDesignedCase (records.h), the machine is damaged on
+// purpose one way at a time, as a rollout can go wrong, and each state
+// collected with the script for the host to judge.
+
+bool DeleteValue(const KeyRef& key, const char* name) {
+  HKEY handle;
+  if (RegOpenKeyExA(key.root, key.path, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return false;
+  const bool deleted = RegDeleteValueA(handle, name) == ERROR_SUCCESS;
+  RegCloseKey(handle);
+  return deleted;
+}
+
+std::string MachineKey(const std::string& path) { return "HKEY_LOCAL_MACHINE\\" + path; }
+
+// The value changes of one designed failure, undone after its collection.
+struct ValueChange {
+  std::string path;  // below HKEY_LOCAL_MACHINE
+  const char* name;
+  std::optional<RegValue> value;  // nullopt: removed
+};
+
+std::string ApplyValues(const std::vector<ValueChange>& changes,
+                        std::vector<ValueChange>* undo) {
+  for (const ValueChange& change : changes) {
+    const KeyRef key{HKEY_LOCAL_MACHINE, change.path.c_str()};
+    RegValue old;
+    undo->push_back({change.path, change.name,
+                     ReadValue(key, change.name, &old) ? std::optional<RegValue>(old)
+                                                       : std::nullopt});
+    const bool done = change.value ? WriteValue(key, change.name, *change.value)
+                                   : DeleteValue(key, change.name);
+    if (!done) return "cannot change " + MachineKey(change.path) + "\\" + change.name;
+  }
+  return "";
+}
+
+std::string Designed(const Case& c, const std::string& records, Record* record) {
+  if (Word(c.arrange, "adapters").empty() || !c.adapters_fixed ||
+      (c.version != "winxp" && c.version != "win2k")) {
+    return "the case is no /wbs run on 2000 or XP with adapters";
+  }
+  const std::string root = records + "\\" + kDesignedFolder;
+  if (!CreateDirectoryA(root.c_str(), nullptr)) return "cannot make " + root;
+  const auto collect = [&](const char* name, const std::vector<std::string>& changes) {
+    for (const std::string& change : changes) {
+      record->Add("designed", std::string(name) + "|" + change);
+    }
+    const std::string error = Collect(root + "\\" + name);
+    return error.empty() ? error : std::string(name) + ": " + error;
+  };
+  // Value changes: made, collected, undone.
+  const auto with_values = [&](const char* name, const std::vector<ValueChange>& changes) {
+    std::vector<ValueChange> undo;
+    std::string error = ApplyValues(changes, &undo);
+    if (error.empty()) {
+      std::vector<std::string> named;
+      for (const ValueChange& change : changes) {
+        named.push_back("value|" + MachineKey(change.path) + "\\" + change.name);
+      }
+      error = collect(name, named);
+    }
+    std::vector<ValueChange> ignored;
+    if (!ApplyValues(undo, &ignored).empty() && error.empty()) {
+      error = std::string(name) + ": cannot undo";
+    }
+    return error;
+  };
+
+  // A setup that did not finish leaves the marker key.
+  const KeyRef marker{HKEY_LOCAL_MACHINE, kMarkerKey};
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMarkerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return "cannot make the marker key";
+  }
+  RegCloseKey(handle);
+  std::string error = collect(designed::kNotFinished, {"key|" + MachineKey(kMarkerKey)});
+  DeleteTree(HKEY_LOCAL_MACHINE, kMarkerKey);
+  if (!error.empty()) return error;
+  if (KeyExists(marker)) return "cannot remove the marker key";
+  // Its files, for a later collection into the same folder.
+  const std::string again = root + "\\" + designed::kAgain;
+  if (!CreateDirectoryA(again.c_str(), nullptr)) return "cannot make " + again;
+  for (const std::string& name : ListFolder(root + "\\" + designed::kNotFinished)) {
+    if (!CopyFileA((root + "\\" + designed::kNotFinished + "\\" + name).c_str(),
+                   (again + "\\" + name).c_str(), TRUE)) {
+      return "cannot copy " + name + " into " + again;
+    }
+  }
+
+  // A planned value changed by hand.
+  KeyRef settings;
+  (void)KeyByLetter('S', &settings);
+  RegValue gina;
+  if (!ReadValue(settings, "GinaInstallOption", &gina)) return "no GinaInstallOption after the run";
+  RegValue other;
+  (void)ParseValue(FormatValue(gina) == "sz:1" ? "sz:0" : "sz:1", &other);
+  error = with_values(designed::kValueChanged, {{settings.path, "GinaInstallOption", other}});
+  if (!error.empty()) return error;
+
+  // A staged file deleted.
+  const char* const staged_name = "setup.iss";
+  const std::string staged = StagingFolder() + "\\" + staged_name;
+  std::string bytes;
+  if (!ReadWholeFile(staged, &bytes)) return std::string("no staged ") + staged_name;
+  SetFileAttributesA(staged.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!DeleteFileA(staged.c_str())) return "cannot delete " + staged;
+  error = collect(designed::kStagedDeleted, {std::string("file|") + staged_name});
+  if (!WriteWholeFile(staged, bytes) && error.empty()) error = "cannot write " + staged + " back";
+  if (!error.empty()) return error;
+
+  // writeBlockSize removed from a tuned adapter that was there before the
+  // run and from one the setup added.
+  std::vector<ValueChange> removals;
+  const std::vector<Adapter> adapters = Adapters();
+  for (bool early : {true, false}) {
+    for (size_t i = 0; i < adapters.size(); ++i) {
+      if (!adapters[i].matches || (i < kEarlyAdapters) != early) continue;
+      removals.push_back({std::string(kAdapterClassKey) + "\\" + adapters[i].subkey,
+                          "writeBlockSize", std::nullopt});
+      break;
+    }
+  }
+  error = with_values(designed::kBlockSizeRemoved, removals);
+  if (!error.empty()) return error;
+
+  // A value the setup writes, which the plan does not touch.
+  RegValue install_dir;
+  if (ReadValue(settings, "InstallDir", &install_dir)) return "InstallDir is there after the run";
+  (void)ParseValue("sz:C:\\Program Files\\Corvane\\NLX", &install_dir);
+  error = with_values(designed::kSetupAdded, {{settings.path, "InstallDir", install_dir}});
+  if (!error.empty()) return error;
+
+  // Every change undone: the same state as after the run, collected over
+  // the not-finished files.
+  error = collect(designed::kAgain, {std::string("over|") + designed::kNotFinished});
+  if (!error.empty()) return error;
+
+  // No run at all: the machine as the case arranged it before the run.
+  error = Prepare(c);
+  if (!error.empty()) return "cannot prepare again: " + error;
+  return collect(designed::kNotRun, {"reset|"});
 }
 
 }  // namespace
@@ -973,10 +1128,23 @@ int main(int argc, char** argv) {
     Record record = Facts(c, name, how, nullptr);
     if (error.empty()) {
       run = Launch(how, config);
-      const std::string exported = ExportKeys(records + "\\after");
+      std::string exported = ExportKeys(records + "\\after");
+      // The field's collection after the run, at the same moment.
+      if (exported.empty() && kFieldCases.count(number) != 0) {
+        exported = Collect(records + "\\" + kFieldAfterFolder);
+      }
       record = Facts(c, name, how, &run);
       failures = Verify(c, config, run);
       if (!exported.empty()) failures.insert(failures.begin(), exported);
+      // Damage on purpose only a machine whose run was right.
+      if (failures.empty() && number == kDesignedCase) {
+        if (kFieldCases.count(number) == 0) {
+          failures.push_back("the designed failures' case is no field case");
+        } else {
+          const std::string designed = Designed(c, records, &record);
+          if (!designed.empty()) failures.push_back("designed failures: " + designed);
+        }
+      }
     } else {
       failures.push_back(error);
     }
