@@ -31,19 +31,30 @@ bool Names(const std::string& path, const std::string& name) {
 }
 
 // The folder the launcher lies in: that of the program path the command
-// line starts with, or the current folder for a bare program name.
-std::string ProgramFolder(const std::string& line, const std::string& current) {
+// line starts with, or the current folder for a bare program name. Windows
+// reads the path in the ANSI code page: a lead byte and the byte after it
+// are one character, so a trail byte is neither a quote nor a separator.
+std::string ProgramFolder(const std::string& line, const std::string& current,
+                          const CodePage& code_page) {
+  const auto lead = [&](unsigned char byte) {
+    for (const auto& [first, last] : code_page.LeadByteRanges()) {
+      if (byte >= first && byte <= last) return true;
+    }
+    return false;
+  };
+  const bool quoted = !line.empty() && line[0] == '"';
   std::string program;
-  if (!line.empty() && line[0] == '"') {
-    const size_t close = line.find('"', 1);
-    program = line.substr(1, close == std::string::npos ? std::string::npos
-                                                        : close - 1);
-  } else {
-    size_t end = 0;
-    while (end < line.size() && static_cast<unsigned char>(line[end]) > 0x20) ++end;
-    program = line.substr(0, end);
+  size_t slash = std::string::npos;
+  for (size_t i = quoted ? 1 : 0; i < line.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if (quoted ? c == '"' : c <= 0x20) break;
+    program += line[i];
+    if (lead(c) && i + 1 < line.size()) {
+      program += line[++i];
+      continue;
+    }
+    if (c == '\\') slash = program.size() - 1;
   }
-  const size_t slash = program.rfind('\\');
   if (slash == std::string::npos) return current;
   if (slash == 2 && program[1] == ':') return program.substr(0, 3);
   return program.substr(0, slash);
@@ -226,8 +237,8 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
   // The program itself, when named, says where the package lies; else the
   // command line's program path does.
   plan.package_folder = machine.program
-                            ? ProgramFolder("\"" + *machine.program + "\"", machine.current_dir)
-                            : ProgramFolder(machine.command_line, machine.current_dir);
+                            ? ProgramFolder("\"" + *machine.program + "\"", machine.current_dir, code_page)
+                            : ProgramFolder(machine.command_line, machine.current_dir, code_page);
   PlacePackage(machine, &plan);
 
   StoreStandardKeys();

@@ -12,6 +12,13 @@
 #   --demo    the demo's showcase runs, reported instead of checked
 #   --fidelity=N:SEED  N random machines (scripts/fidelity.sh) instead of
 #             the matrix, run for real and planned by the preview
+#   --cp932   only the code page 932 session (below)
+#
+# The whole matrix comes with one more session side by side: a few cases
+# with double-byte command lines and package folders (numbered from 901),
+# run under a Japanese locale, where Wine's ANSI code page is 932, and
+# planned by the preview with that code page. Without that locale
+# (scripts/install-deps.sh makes it) the session is skipped, and says so.
 #
 # Each case's registry exports before and after the run and its facts
 # (tests/e2e/records.h) are gathered in $out/records/<case>, beside copies of
@@ -23,6 +30,7 @@
 #   E2E_SCRATCH     scratch prefixes, packages and logs   (/tmp/silent-launcher-e2e)
 #   E2E_SESSIONS    Wine sessions side by side            (2)
 #   E2E_TIME_LIMIT  seconds one session may take          (1800)
+#   E2E_CP932_LOCALE  the locale of the code page 932 session (ja_JP.UTF-8)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -33,6 +41,8 @@ out=$build_dir/e2e
 scratch=${E2E_SCRATCH:-/tmp/silent-launcher-e2e}
 sessions=${E2E_SESSIONS:-2}
 time_limit=${E2E_TIME_LIMIT:-1800}
+cp932_locale=${E2E_CP932_LOCALE:-ja_JP.UTF-8}
+cp932_selection=--codepage=932
 
 export WINEDEBUG=-all
 export WINEARCH=win32
@@ -106,14 +116,27 @@ for arg in "$@"; do
     --full) mode=full ;;
     --demo) mode=demo; runner_args+=("$arg") ;;
     --fidelity=*) mode=fidelity; fidelity=${arg#--fidelity=} ;;
+    --cp932) mode=cp932 ;;
     *) runner_args+=("$arg") ;;
   esac
 done
+# A locale that is not generated leaves Wine at code page 1252.
+cp932_skip=""
+if [ "$(LC_ALL=$cp932_locale locale charmap 2>/dev/null)" != UTF-8 ]; then
+  cp932_skip="SKIP: the locale $cp932_locale is not generated (scripts/install-deps.sh makes it); the code page 932 cases did not run"
+fi
 # One --only or --shard argument per session.
 case $mode in
   full)
     selections=()
-    for ((i = 0; i < sessions; i++)); do selections+=("--shard=$i/$sessions"); done ;;
+    for ((i = 0; i < sessions; i++)); do selections+=("--shard=$i/$sessions"); done
+    # --only numbers the matrix's cases.
+    if [ -z "$cp932_skip" ] && [[ " ${runner_args[*]} " != *" --only="* ]]; then
+      selections+=("$cp932_selection")
+    fi ;;
+  cp932)
+    if [ -n "$cp932_skip" ]; then say "$cp932_skip"; exit 77; fi
+    selections=("$cp932_selection") ;;
   quick)
     # Every family, staging from a folder with blanks and over read-only
     # leftovers, dispatch with and without response files, carry-over,
@@ -131,6 +154,8 @@ esac
 run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
   local dir=$1 selection=$2 output=$3 messages=$4
   export WINEPREFIX=$dir/prefix
+  # Wine takes its ANSI code page from the locale, the server's included.
+  [ "$selection" = "$cp932_selection" ] && export LC_ALL=$cp932_locale
   if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
   rm -rf "$dir"
   mkdir -p "$dir"
@@ -162,10 +187,15 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
   wineserver -k 2>/dev/null || true
   # The runner's C runtime ends its lines with CR LF.
   sed -i 's/\r$//' "$output"
+  # Its case lines carry the tails' bytes in code page 932.
+  if [ "$selection" = "$cp932_selection" ]; then
+    iconv -c -f CP932 -t UTF-8 "$output" > "$output.utf8" && mv "$output.utf8" "$output"
+  fi
   [ $status = 124 ] && echo "e2e: the session did not finish within $time_limit s" >> "$output"
   return $status
 }
 
+[ -n "$cp932_skip" ] && [ $mode = full ] && say "$cp932_skip"
 say "running the launcher under Wine (${#selections[@]} session(s))"
 start=$(now)
 records=$out/records
@@ -176,6 +206,8 @@ if [ $mode = fidelity ] && [ ! -x "$fidelity_generate" ]; then
 fi
 rm -rf "$records"
 mkdir -p "$scratch"
+# Outputs of sessions that do not run this time must not be read.
+rm -f "$scratch"/s*.out "$scratch"/s*.wine.log
 pids=()
 for i in "${!selections[@]}"; do
   run_session "$scratch/s$i" "${selections[$i]}" "$scratch/s$i.out" "$scratch/s$i.wine.log" &
@@ -295,6 +327,7 @@ if [ $mode != demo ] && [ -x "$preview_check" ]; then
     done < <(sed -n -E 's/^not ok ([0-9]+) .*/\1/p' "$scratch/preview.out")
   fi
 fi
+[ -n "$cp932_skip" ] && [ $mode = full ] && say "$cp932_skip"
 say "finished in $(( $(now) - start )) s"
 [ $mode = demo ] || echo "$passed passed, $failed failed"
 exit $status

@@ -7,7 +7,7 @@ need_pkgs=(cmake git make g++ clang libclang-rt-14-dev libgtest-dev python3
            libcli11-dev nlohmann-json3-dev
            g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
            wine wine32:i386 qemu-user-static
-           chromium fonts-dejavu-core)
+           chromium fonts-dejavu-core locales)
 
 # Wine runs 32-bit Linux binaries. Where the kernel cannot run them itself,
 # qemu's user-mode emulator runs them through binfmt_misc.
@@ -38,4 +38,11 @@ if ! runs_ia32; then
   fi
   runs_ia32 || { echo "install-deps: cannot run 32-bit binaries" >&2; exit 1; }
   echo "install-deps: 32-bit binaries run through qemu-i386 (binfmt_misc)"
+fi
+
+# The end-to-end code page 932 session runs Wine under this locale; one that
+# is not generated leaves Wine at code page 1252.
+if [ "$(LC_ALL=ja_JP.UTF-8 locale charmap 2>/dev/null)" != UTF-8 ]; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  echo "install-deps: generated the locale ja_JP.UTF-8"
 fi

@@ -250,4 +250,73 @@ std::vector<Case> DemoCases() {
   };
 }
 
+namespace {
+
+// Code page 932 bytes. 0x95 0x5C and 0xE9 0x5C end in a backslash byte;
+// 0xB1 is a single-byte character between the two lead-byte ranges.
+const std::string kTrail5C = "\x95\x5C";        // U+8868
+const std::string kSecondRange5C = "\xE9\x5C";  // U+9945
+const std::string kPlainPair = "\x83\x41";      // U+30A2
+const std::string kHalfWidth = "\xB1";           // U+FF71
+const std::string kPairFolder = "C:\\e2e\\" + kTrail5C + "pkg";
+const std::string kPairOnlyFolder = "C:\\e2e\\" + kTrail5C;
+
+Case OnCodePage(const std::string& version, Start start, const std::string& tail,
+                const std::string& folder, const std::string& line, const std::string& expect,
+                const std::string& note) {
+  Case c = Build(version, start, tail, "", expect, note);
+  c.code_page = 932;
+  c.folder = folder;
+  c.command_line = line;
+  return c;
+}
+
+std::string Quoted(const std::string& program, const std::string& tail) {
+  return "\"" + program + "\" " + tail;
+}
+
+}  // namespace
+
+std::vector<std::string> CodePageFolders() { return {kPairFolder, kPairOnlyFolder}; }
+
+std::vector<std::string> CodePagePrograms() {
+  return {kTrail5C + ".exe", kHalfWidth + ".exe", kSecondRange5C + ".exe"};
+}
+
+std::vector<Case> CodePageCases() {
+  const std::string launcher = kPairFolder + "\\launcher.exe";
+  return {
+      OnCodePage("winxp", Q, "-gina /S /I1", kPairFolder, Quoted(launcher, "-gina /S /I1"), "",
+                 "package folder holding a trail byte 0x5C"),
+      OnCodePage("win98", Q, "/S /I1", kPairFolder, Quoted(launcher, "/S /I1"), "",
+                 "package folder holding a trail byte 0x5C"),
+      OnCodePage("winxp", Q, "/S /I1", kPairOnlyFolder,
+                 Quoted(kPairOnlyFolder + "\\launcher.exe", "/S /I1"), "",
+                 "trail byte 0x5C right before the folder's backslash"),
+      OnCodePage("winxp", Start::kUnquoted, "-gina", kPairFolder, launcher + " -gina", "",
+                 "unquoted program path with a double-byte folder"),
+      // A double-byte character never matches an option.
+      OnCodePage("winxp", Q, "-gina /S /I1 " + kPlainPair, kPairFolder,
+                 Quoted(launcher, "-gina /S /I1 " + kPlainPair), "",
+                 "option followed by a double-byte character: none"),
+      // The last backslash byte is searched without regard to lead bytes.
+      OnCodePage("winxp", Q, "-gina /S /I1 " + kTrail5C, kPairFolder,
+                 Quoted(launcher, "-gina /S /I1 " + kTrail5C), "staged=0;iss=none",
+                 "trail byte 0x5C in the argument moves the source folder"),
+      // The program is started by its name without .exe, so that the pair
+      // ends right before the closing quote: the lead byte takes the 0x5C
+      // along, and the quote still closes the program path; the source
+      // folder ends at that 0x5C.
+      OnCodePage("winxp", Q, "-gina /S /I1", kPairFolder,
+                 Quoted(kPairFolder + "\\" + kTrail5C, "-gina /S /I1"), "staged=0;iss=none",
+                 "trail byte 0x5C before the closing quote"),
+      OnCodePage("winxp", Q, "-XR", kPairFolder,
+                 Quoted(kPairFolder + "\\" + kSecondRange5C, "-XR"), "staged=0;iss=none",
+                 "lead byte of the second range, trail 0x5C before the closing quote"),
+      OnCodePage("winxp", Q, "-gina /S /I1", kPairFolder,
+                 Quoted(kPairFolder + "\\" + kHalfWidth, "-gina /S /I1"), "",
+                 "0xB1 before the closing quote is no lead byte"),
+  };
+}
+
 }  // namespace e2e

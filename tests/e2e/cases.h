@@ -40,10 +40,27 @@ struct Case {
   std::string installer_cu = kUnchecked;
   bool adapters_fixed = false;  // matching adapters end with writeBlockSize "1"
   std::string note;
+
+  // The code page cases (CodePageCases) only: the ANSI code page they run
+  // under, the package folder and the whole command line, both in that code
+  // page's bytes; start is then only shown.
+  int code_page = 0;
+  std::string folder;
+  std::string command_line;
 };
 
 std::vector<Case> AllCases();
 std::vector<Case> DemoCases();
+
+// Double-byte command lines and package folders under code page 932, in a
+// session of their own; numbered from kCodePageFirst so that their records
+// sit beside the matrix's.
+constexpr int kCodePageFirst = 901;
+std::vector<Case> CodePageCases();
+// The folders CodePageCases start from, each to hold a copy of the sample
+// package, and the other names launcher.exe has in the first of them.
+std::vector<std::string> CodePageFolders();
+std::vector<std::string> CodePagePrograms();
 
 // The option number (1..44) of a tail, 0 for none.
 int OptionNumber(const std::string& tail);

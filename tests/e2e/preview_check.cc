@@ -94,13 +94,22 @@ bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
 }
 
 // A Windows path of the prefix's drive C: as a path of this machine, where
-// Wine keeps names in UTF-8.
-std::string HostPath(const std::string& windows, const std::string& drive_c) {
+// Wine keeps names in UTF-8. Converted before the separators are turned, as
+// a trail byte may be 0x5C.
+std::string HostPath(const std::string& windows, const std::string& drive_c,
+                     const preview::CodePage* code_page = nullptr) {
   static std::string error;
   static const std::unique_ptr<preview::CodePage> cp1252 = preview::CodePage::Open(1252, &error);
-  std::string rest = windows.size() >= 3 ? windows.substr(3) : "";
+  std::string rest = preview::Utf8FromAnsi(windows.size() >= 3 ? windows.substr(3) : "",
+                                           code_page ? *code_page : *cp1252);
   std::replace(rest.begin(), rest.end(), '\\', '/');
-  return drive_c + "/" + preview::Utf8FromAnsi(rest, *cp1252);
+  return drive_c + "/" + rest;
+}
+
+// The code page a record was run under: its codepage field, else 1252.
+int CodePageOf(const Record& record) {
+  const std::string number = record.One("codepage");
+  return number.empty() ? 1252 : std::atoi(number.c_str());
 }
 
 // Wine's version names as the preview's --windows takes them.
@@ -172,7 +181,7 @@ preview::Plan Plan(const Record& record, const std::vector<preview::Source>& bef
   machine.command_line = record.One("command_line");
   machine.system_dir = record.One("system_dir");
   machine.current_dir = record.One("current_dir");
-  machine.package_dir = HostPath(record.One("package"), drive_c);
+  machine.package_dir = HostPath(record.One("package"), drive_c, &code_page);
   if (!record.One("program").empty()) machine.program = record.One("program");
   machine.sources = before;
   return preview::MakePlan(machine, code_page);
@@ -825,11 +834,13 @@ int main(int argc, char** argv) {
   const bool demo = argc > 2 && std::string(argv[2]) == "--demo";
   const std::string drive_c = ReadAll(records / "prefix_drive_c");
   std::string error;
-  const std::unique_ptr<preview::CodePage> code_page = preview::CodePage::Open(1252, &error);
-  if (!code_page || drive_c.empty()) {
-    std::cerr << "preview_check: " << (code_page ? "no prefix_drive_c in the records" : error) << "\n";
+  const std::unique_ptr<preview::CodePage> cp1252 = preview::CodePage::Open(1252, &error);
+  if (!cp1252 || drive_c.empty()) {
+    std::cerr << "preview_check: " << (cp1252 ? "no prefix_drive_c in the records" : error) << "\n";
     return 2;
   }
+  // Other code pages as records name them.
+  std::map<int, std::unique_ptr<preview::CodePage>> code_pages;
 
   std::vector<std::pair<int, fs::path>> cases;
   for (const auto& entry : fs::directory_iterator(records)) {
@@ -845,6 +856,16 @@ int main(int argc, char** argv) {
   VerifyTally tally;
   for (const auto& [number, folder] : cases) {
     const Record record = ReadRecord(folder / "record.txt");
+    const int code_page_number = CodePageOf(record);
+    if (code_page_number != 1252 && code_pages.count(code_page_number) == 0) {
+      code_pages[code_page_number] = preview::CodePage::Open(code_page_number, &error);
+      if (!code_pages[code_page_number]) {
+        std::cerr << "preview_check: code page " << code_page_number << ": " << error << "\n";
+        return 2;
+      }
+    }
+    const preview::CodePage* code_page =
+        code_page_number == 1252 ? cp1252.get() : code_pages[code_page_number].get();
     const std::string own_c = ReadAll(folder / "prefix_drive_c");
     const std::string& drive_c_of_case = own_c.empty() ? drive_c : own_c;
     std::vector<preview::Source> before, after;
@@ -863,7 +884,7 @@ int main(int argc, char** argv) {
                   << WindowsName(record.One("version")) << " --command-line '"
                   << record.One("command_line") << "' --system-dir '"
                   << record.One("system_dir") << "' --package '"
-                  << HostPath(record.One("package"), drive_c_of_case) << "'";
+                  << HostPath(record.One("package"), drive_c_of_case, code_page) << "'";
         for (const preview::Source& source : before) {
           std::cout << " " << fs::path(source.name).filename().string();
         }

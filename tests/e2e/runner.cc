@@ -5,8 +5,11 @@
 // keeps each case's registry exports and facts in C:\e2e\records (records.h).
 //
 //   runner.exe [--demo] [--slack=<ms>] [--timeout=<s>] [--only=<n>[,<n>...]]
-//              [--shard=<k>/<n>]
+//              [--shard=<k>/<n>] [--codepage=932]
 //              <package folder> <package folder with blanks>
+//
+// With --codepage it runs the code page cases instead of the matrix (cases.h),
+// after checking that Wine's ANSI code page is that one.
 //
 // Prints "ok N - ..." or "not ok N - ... : reason" per case, then
 // "<passed> passed, <failed> failed"; exits 0 only when all passed. With
@@ -45,6 +48,7 @@ struct Config {
   int shards = 1;
   bool demo = false;
   std::string fidelity;  // the folder of the random machines, or ""
+  int code_page = 0;     // runs CodePageCases under this ANSI code page
 };
 
 // Staged name -> name in the package.
@@ -209,7 +213,13 @@ std::string Arrange(const Case& c) {
 
   // The collection script's ver and the live preview see the case's
   // version too.
-  for (const char* program : {"launcher.exe", "setup.exe", "cmd.exe", "launcher-preview.exe"}) {
+  std::vector<std::string> programs = {"launcher.exe", "setup.exe", "cmd.exe",
+                                       "launcher-preview.exe"};
+  // The launcher under its other names too: Wine reports versions by name.
+  if (c.code_page != 0) {
+    for (const std::string& name : CodePagePrograms()) programs.push_back(name);
+  }
+  for (const std::string& program : programs) {
     if (!SetVersion(program, c.version)) return "cannot set the Windows version";
   }
   return "";
@@ -296,8 +306,20 @@ struct Invocation {
   std::string program;  // when not "", the program started with that line
 };
 
+// The folder the case's package lies in.
+std::string PackageOf(const Case& c, const Config& config) {
+  if (!c.folder.empty()) return c.folder;
+  return c.start == Start::kBlanks ? config.package_blanks : config.package;
+}
+
 Invocation Plan(const Case& c, const Config& config) {
   Invocation how;
+  if (!c.command_line.empty()) {
+    how.command_line = c.command_line;
+    how.package = c.folder;
+    how.current_dir = "C:\\e2e";
+    return how;
+  }
   how.package = c.start == Start::kBlanks ? config.package_blanks : config.package;
   const std::string tail = c.tail.empty() ? "" : " " + c.tail;
   const std::string program = how.package + "\\launcher.exe";
@@ -391,7 +413,7 @@ void CheckStaged(const Case& c, const Config& config, std::vector<std::string>* 
     return;
   }
   if (!c.staged) return;
-  const std::string package = c.start == Start::kBlanks ? config.package_blanks : config.package;
+  const std::string package = PackageOf(c, config);
   std::vector<std::pair<std::string, std::string>> pairs;
   for (const auto& file : kPackageFiles) pairs.push_back({file[0], file[1]});
   if (want.count("setup.iss")) pairs.push_back({"setup.iss", "data3.cab\\" + c.response});
@@ -422,7 +444,7 @@ void CheckSetup(const Case& c, const Config& config, const Run& run,
   std::string iss = "<none>";
   if (c.response != kPlain) {
     std::string bytes;
-    const std::string package = c.start == Start::kBlanks ? config.package_blanks : config.package;
+    const std::string package = PackageOf(c, config);
     if (ReadWholeFile(package + "\\data3.cab\\" + c.response, &bytes)) iss = FirstLine(bytes);
   }
   Check(failures, setup.iss == iss, "setup saw setup.iss \"" + setup.iss + "\", expected \"" + iss + "\"");
@@ -530,6 +552,7 @@ Record Facts(const Case& c, const std::string& name, const Invocation& how, cons
   r.Add("current_dir", how.current_dir);
   r.Add("package", how.package);
   r.Add("system_dir", SystemFolder());
+  if (c.code_page != 0) r.Add("codepage", std::to_string(c.code_page));
   if (run == nullptr) return r;
   AddStagedAndSetups(*run, &r);
   // Adapter keys that came from the setup's script, not from the launcher.
@@ -671,6 +694,8 @@ bool ParseArguments(int argc, char** argv, Config* config) {
       config->demo = true;
     } else if (arg.compare(0, 11, "--fidelity=") == 0) {
       config->fidelity = arg.substr(11);
+    } else if (arg.compare(0, 11, "--codepage=") == 0) {
+      config->code_page = std::atoi(arg.c_str() + 11);
     } else if (arg.compare(0, 8, "--slack=") == 0) {
       config->slack_ms = std::strtoul(arg.c_str() + 8, nullptr, 10);
     } else if (arg.compare(0, 10, "--timeout=") == 0) {
@@ -1081,6 +1106,88 @@ std::string Designed(const Case& c, const std::string& records, Record* record) 
   return collect(designed::kNotRun, {"reset|"});
 }
 
+// Runs one case of the matrix or of the code page cases and prints its line.
+bool RunCase(const Case& c, int number, const Config& config) {
+  const std::string name = std::to_string(number);
+  const Invocation how = Plan(c, config);
+  std::vector<std::string> failures;
+  std::string records;
+  std::string error = FreshRecordsFolder(name, &records);
+  if (error.empty()) {
+    error = Prepare(c);
+    if (!error.empty()) error = "cannot prepare: " + error;
+  }
+  if (error.empty()) error = ExportKeys(records + "\\before");
+  if (error.empty() && kFieldCases.count(number) != 0) error = Field(c, how, records);
+  Run run;
+  Record record = Facts(c, name, how, nullptr);
+  if (error.empty()) {
+    run = Launch(how, config);
+    std::string exported = ExportKeys(records + "\\after");
+    // The field's collection after the run, at the same moment.
+    if (exported.empty() && kFieldCases.count(number) != 0) {
+      exported = Collect(records + "\\" + kFieldAfterFolder);
+    }
+    record = Facts(c, name, how, &run);
+    failures = Verify(c, config, run);
+    if (!exported.empty()) failures.insert(failures.begin(), exported);
+    // Damage on purpose only a machine whose run was right.
+    if (failures.empty() && number == kDesignedCase) {
+      if (kFieldCases.count(number) == 0) {
+        failures.push_back("the designed failures' case is no field case");
+      } else {
+        const std::string designed = Designed(c, records, &record);
+        if (!designed.empty()) failures.push_back("designed failures: " + designed);
+      }
+    }
+  } else {
+    failures.push_back(error);
+  }
+  CloseRecord(records, &record, &failures);
+  if (failures.empty()) {
+    // The run's length, and how long the launcher outlived the marker key.
+    std::string timing = Seconds(run.end_tick - run.start_tick);
+    if (run.setups.size() == 1 && run.setups[0].ended) {
+      timing += ", ended " + Seconds(run.end_tick - run.setups[0].end_tick) + " after the key";
+    }
+    std::printf("ok %d - %s (%s)\n", number, Describe(c).c_str(), timing.c_str());
+  } else {
+    std::printf("not ok %d - %s : %s\n", number, Describe(c).c_str(), Joined(failures).c_str());
+  }
+  return failures.empty();
+}
+
+// The sample package copied into each code page case's folder, and
+// launcher.exe under the other names those cases start it by.
+std::string PlaceCodePagePackages(const Config& config) {
+  for (const std::string& folder : CodePageFolders()) {
+    DeleteFolder(folder);
+    for (const std::string& sub : {folder, folder + "\\data3.cab"}) {
+      if (!CreateDirectoryA(sub.c_str(), nullptr)) return "cannot make " + sub;
+    }
+    for (const std::string& name : ListFolder(config.package)) {
+      const std::string from = config.package + "\\" + name;
+      if (FolderExists(from)) continue;
+      if (!CopyFileA(from.c_str(), (folder + "\\" + name).c_str(), FALSE)) {
+        return "cannot copy " + name + " into " + folder;
+      }
+    }
+    for (const std::string& name : ListFolder(config.package + "\\data3.cab")) {
+      if (!CopyFileA((config.package + "\\data3.cab\\" + name).c_str(),
+                     (folder + "\\data3.cab\\" + name).c_str(), FALSE)) {
+        return "cannot copy data3.cab\\" + name + " into " + folder;
+      }
+    }
+  }
+  for (const std::string& name : CodePagePrograms()) {
+    const std::string program = CodePageFolders()[0] + "\\" + name;
+    if (!CopyFileA((config.package + "\\launcher.exe").c_str(), program.c_str(), FALSE)) {
+      return "cannot copy launcher.exe to " + program;
+    }
+  }
+  return "";
+}
+
 }  // namespace
 }  // namespace e2e
 
@@ -1090,6 +1197,7 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, &config)) {
     std::fprintf(stderr,
                  "usage: runner.exe [--demo] [--slack=ms] [--timeout=s] [--only=n,...] [--shard=k/n] "
+                 "[--codepage=932] "
                  "<package> <package with blanks>\n");
     return 2;
   }
@@ -1104,63 +1212,34 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const std::vector<Case> cases = AllCases();
+  std::vector<Case> cases;
+  int first = 1;
+  if (config.code_page != 0) {
+    // Without the code page the bytes would mean other characters.
+    if (GetACP() != static_cast<UINT>(config.code_page)) {
+      std::printf("# the ANSI code page is %u, not %d: is the locale generated and set?\n",
+                  GetACP(), config.code_page);
+      std::printf("0 passed, 1 failed\n");
+      return 1;
+    }
+    const std::string error = PlaceCodePagePackages(config);
+    if (!error.empty()) {
+      std::printf("# %s\n0 passed, 1 failed\n", error.c_str());
+      return 1;
+    }
+    cases = CodePageCases();
+    first = kCodePageFirst;
+  } else {
+    cases = AllCases();
+  }
   int passed = 0;
   int failed = 0;
   const unsigned long begin = GetTickCount();
   for (size_t i = 0; i < cases.size(); ++i) {
-    const int number = static_cast<int>(i) + 1;
+    const int number = static_cast<int>(i) + first;
     if (!config.only.empty() && !config.only.count(number)) continue;
-    if ((number - 1) % config.shards != config.shard) continue;
-    const Case& c = cases[i];
-    const std::string name = std::to_string(number);
-    const Invocation how = Plan(c, config);
-    std::vector<std::string> failures;
-    std::string records;
-    std::string error = FreshRecordsFolder(name, &records);
-    if (error.empty()) {
-      error = Prepare(c);
-      if (!error.empty()) error = "cannot prepare: " + error;
-    }
-    if (error.empty()) error = ExportKeys(records + "\\before");
-    if (error.empty() && kFieldCases.count(number) != 0) error = Field(c, how, records);
-    Run run;
-    Record record = Facts(c, name, how, nullptr);
-    if (error.empty()) {
-      run = Launch(how, config);
-      std::string exported = ExportKeys(records + "\\after");
-      // The field's collection after the run, at the same moment.
-      if (exported.empty() && kFieldCases.count(number) != 0) {
-        exported = Collect(records + "\\" + kFieldAfterFolder);
-      }
-      record = Facts(c, name, how, &run);
-      failures = Verify(c, config, run);
-      if (!exported.empty()) failures.insert(failures.begin(), exported);
-      // Damage on purpose only a machine whose run was right.
-      if (failures.empty() && number == kDesignedCase) {
-        if (kFieldCases.count(number) == 0) {
-          failures.push_back("the designed failures' case is no field case");
-        } else {
-          const std::string designed = Designed(c, records, &record);
-          if (!designed.empty()) failures.push_back("designed failures: " + designed);
-        }
-      }
-    } else {
-      failures.push_back(error);
-    }
-    CloseRecord(records, &record, &failures);
-    if (failures.empty()) {
-      ++passed;
-      // The run's length, and how long the launcher outlived the marker key.
-      std::string timing = Seconds(run.end_tick - run.start_tick);
-      if (run.setups.size() == 1 && run.setups[0].ended) {
-        timing += ", ended " + Seconds(run.end_tick - run.setups[0].end_tick) + " after the key";
-      }
-      std::printf("ok %d - %s (%s)\n", number, Describe(c).c_str(), timing.c_str());
-    } else {
-      ++failed;
-      std::printf("not ok %d - %s : %s\n", number, Describe(c).c_str(), Joined(failures).c_str());
-    }
+    if ((number - first) % config.shards != config.shard) continue;
+    (RunCase(cases[i], number, config) ? passed : failed)++;
   }
   (void)ResetWorld();
   std::printf("# %d cases in %.0f s\n", passed + failed, (GetTickCount() - begin) / 1000.0);

@@ -349,3 +349,37 @@ TEST(Plan, BadInputWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where the launcher lies is read as Windows reads the path, in the ANSI
+// code page: a trail byte 0x5C is no separator and a trail byte never ends
+// the quoted path.
+TEST(PlanDoubleByte, TheProgramFolderSkipsTrailBytes) {
+  std::string error;
+  const std::unique_ptr<preview::CodePage> cp932 = preview::CodePage::Open(932, &error);
+  ASSERT_TRUE(cp932) << error;
+  const struct {
+    const char* name;
+    const char* command_line;
+    const preview::CodePage* code_page;
+    const char* folder;
+  } cases[] = {
+      {"quoted, trail byte 0x5C last", "\"C:\\e2e\\\x95\x5Cpkg\\\x95\x5C\" /S /I1", cp932.get(),
+       "C:\\e2e\\\x95\x5Cpkg"},
+      {"unquoted", "C:\\e2e\\\x95\x5Cpkg\\\x95\x5C.exe /S /I1", cp932.get(), "C:\\e2e\\\x95\x5Cpkg"},
+      {"single-byte code page", "\"C:\\e2e\\\x95\x5Cpkg\\\x95\x5C\" /S /I1", &Cp1252(),
+       "C:\\e2e\\\x95\x5Cpkg\\\x95"},
+      {"bare name", "\x95\x5C /S /I1", cp932.get(), "C:\\Pkg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine machine;
+    machine.version_word = 0x0A280105;
+    machine.command_line = c.command_line;
+    const Plan plan = preview::MakePlan(machine, *c.code_page);
+    EXPECT_EQ(c.folder, plan.package_folder);
+  }
+}
+
+}  // namespace
