@@ -145,7 +145,7 @@ size_t MakeMachine(const fs::path& dir, int n, unsigned seed) {
     std::string adapters = kHeader + ("[" + std::string(kClass) + "]\r\n\"Class\"=\"Net\"\r\n\r\n");
     const unsigned count = 1 + random() % 4;
     for (unsigned i = 0; i < count; ++i) {
-      char key[8];
+      char key[16];
       std::snprintf(key, sizeof key, "%04u", i);
       adapters += "[" + std::string(kClass) + "\\" + key + "]\r\n\"ComponentId\"=\"" +
                   pick(kComponentIds) + "\"\r\n\"DriverDesc\"=\"Network adapter\"\r\n\r\n";

@@ -1,33 +1,10 @@
 #include "preview/changes.h"
 
 #include <algorithm>
-#include <map>
 
 namespace preview {
 
 namespace {
-
-// Sorted as regedit lists keys: by name, each parent before its subkeys.
-std::map<KeyId, const memory::StoredKey*> ById(const Image& image) {
-  std::map<KeyId, const memory::StoredKey*> keys;
-  for (const memory::StoredKey& key : image) keys[IdOf(key.root, key.path)] = &key;
-  return keys;
-}
-
-const memory::StoredValue* FindValue(const memory::StoredKey& key,
-                                     const std::u16string& name) {
-  const std::u16string compared = memory::ComparedName(name);
-  for (const memory::StoredValue& value : key.values) {
-    if (memory::ComparedName(value.name) == compared) return &value;
-  }
-  return nullptr;
-}
-
-bool Below(const KeyId& key, const KeyId& top) {
-  return key.root == top.root && key.compared.size() > top.compared.size() &&
-         key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
-         key.compared[top.compared.size()] == u'\\';
-}
 
 regfile::KeyName FileKey(Root root, const std::u16string& path) {
   return regfile::KeyName{root, Regedit4Name(path)};
@@ -36,8 +13,8 @@ regfile::KeyName FileKey(Root root, const std::u16string& path) {
 }  // namespace
 
 std::vector<Change> Diff(const Image& before, const Image& after) {
-  const auto old_keys = ById(before);
-  const auto new_keys = ById(after);
+  const auto old_keys = IndexOf(before);
+  const auto new_keys = IndexOf(after);
   std::vector<Change> changes;
   for (const auto& [id, key] : new_keys) {
     auto old = old_keys.find(id);
@@ -76,9 +53,9 @@ std::vector<Change> Diff(const Image& before, const Image& after) {
 
 Image KeysToShow(const Image& before, const Image& after,
                  const std::set<KeyId>& keys) {
-  const auto old_keys = ById(before);
+  const auto old_keys = IndexOf(before);
   Image shown;
-  for (const auto& [id, key] : ById(after)) {
+  for (const auto& [id, key] : IndexOf(after)) {
     if (keys.count(id) != 0 || old_keys.count(id) == 0) shown.push_back(*key);
   }
   return shown;

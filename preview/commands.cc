@@ -182,6 +182,16 @@ Machine BaseMachine(const PlanOptions& options) {
   return machine;
 }
 
+// What every machine of a fleet (or the one of plan and verify) shares.
+FleetSetup SetupOf(const PlanOptions& options) {
+  FleetSetup setup;
+  setup.base = BaseMachine(options);
+  setup.version = WindowsOption(options);
+  setup.tails = TailsOf(options);
+  setup.whole_command_line = options.command_line.has_value();
+  return setup;
+}
+
 bool StderrIsTerminal() {
 #ifdef _WIN32
   return _isatty(_fileno(stderr)) != 0;
@@ -274,12 +284,10 @@ int RunPlan(const PlanOptions& options) {
         options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
     const bool file_to_stdout = OneToStdout({&options.after, &options.changes});
-    const Tails tails = TailsOf(options);
-    Machine machine = BaseMachine(options);
-    std::optional<unsigned long> word = WindowsOption(options);
+    const FleetSetup setup = SetupOf(options);
 
     // One machine folder, or .reg files.
-    std::optional<MachineFolder> folder;
+    std::optional<std::string> folder;
     for (const std::string& path : options.reg_files) {
       if (!fs::is_directory(path)) continue;
       if (options.reg_files.size() > 1) {
@@ -288,45 +296,43 @@ int RunPlan(const PlanOptions& options) {
       if (!IsMachineFolder(path)) {
         throw InputError{path + ": holds no ver.txt and no .reg file"};
       }
-      folder.emplace();
+      folder = path;
+    }
+    if (options.live && !options.reg_files.empty()) {
+      throw InputError{"--live reads this machine's registry: give no .reg files"};
+    }
+    Plan plan;
+    std::vector<Warning> warnings;
+    if (folder) {
+      FolderPlan planned;
       FolderError folder_error;
-      if (!ReadMachineFolder(path, !word && !options.live, &*folder, &folder_error,
-                             code_page->LeadByteRanges())) {
+      if (!PlanFolder(*folder, setup, *code_page, &planned, &folder_error)) {
         throw InputError{folder_error.message};
       }
-      if (!word) word = folder->version;
-    }
-    if (options.live) {
-      const std::optional<std::string> failure = ReadLiveMachine(&machine);
-      if (failure) throw InputError{"--live: " + *failure};
-      if (!options.reg_files.empty()) {
-        throw InputError{"--live reads this machine's registry: give no .reg files"};
-      }
+      plan = std::move(planned.plan);
+      warnings = std::move(planned.warnings);
     } else {
-      if (!word) {
+      Machine machine = setup.base;
+      if (options.live) {
+        const std::optional<std::string> failure = ReadLiveMachine(&machine);
+        if (failure) throw InputError{"--live: " + *failure};
+      } else if (setup.version) {
+        machine.version_word = *setup.version;
+      } else {
         throw InputError{"--windows is required with .reg files (or a machine folder with "
                          "ver.txt, or --live on Windows)"};
       }
-      machine.version_word = *word;
-    }
-    const launcher::Family family = launcher::ClassifyFamily(machine.version_word);
-    if (!options.command_line) machine.command_line = CommandLineFor(tails.For(family));
-    if (folder) {
-      machine.sources = std::move(folder->sources);
-    } else {
-      for (const std::string& path : options.reg_files) machine.sources.push_back(Load(path, *code_page));
-    }
-    const bool nt = family == launcher::Family::kWindows2000 ||
-                    family == launcher::Family::kWindowsXP;
-    std::vector<Warning> folder_warnings =
-        folder ? ExportWarnings(machine.sources, nt) : std::vector<Warning>();
-    for (const Source& source : machine.sources) {
-      if (!folder && source.file.skipped_other_root_keys > 0) {
-        for (const Warning& w : ExportWarnings({source}, false)) folder_warnings.push_back(w);
+      if (!setup.whole_command_line) {
+        machine.command_line =
+            CommandLineFor(setup.tails.For(launcher::ClassifyFamily(machine.version_word)));
       }
+      for (const std::string& path : options.reg_files) {
+        machine.sources.push_back(Load(path, *code_page));
+      }
+      warnings = OtherRootWarnings(machine.sources);
+      plan = MakePlan(machine, *code_page);
     }
-    const Plan plan = MakePlan(machine, *code_page);
-    const FleetRow row = RowOfPlan(plan, "", std::move(folder_warnings), *code_page);
+    const FleetRow row = RowOfPlan(plan, "", std::move(warnings), *code_page);
 
     std::vector<std::pair<std::string, std::string>> files;
     if (options.after) {
@@ -368,11 +374,9 @@ namespace {
 void Summary(const std::vector<FleetRow>& rows) {
   size_t failed = 0;
   std::map<std::string, std::vector<std::string>> warned;  // kind -> machines
-  std::map<std::string, size_t> failures;  // error kind -> machines
   for (const FleetRow& row : rows) {
     if (row.failed) {
       ++failed;
-      ++failures[row.error_kind];
       continue;
     }
     std::set<std::string> kinds;
@@ -413,6 +417,24 @@ void Summary(const std::vector<FleetRow>& rows) {
   std::cerr << text;
 }
 
+// The folders and tails of a fleet, in words, for its page.
+std::string Described(const std::vector<std::string>& arguments, const PlanOptions& options,
+                      const FleetSetup& setup) {
+  std::string text;
+  for (const std::string& a : arguments) text += (text.empty() ? "" : " ") + a;
+  if (options.command_line) {
+    text += "; command line " + *options.command_line;
+  } else {
+    for (const auto& [family, tail] : setup.tails.by_family) {
+      text += "; " + std::string(FamilyName(family)) + " tail \"" + tail + "\"";
+    }
+    text += std::string("; ") + (setup.tails.by_family.empty() ? "" : "other families' ") +
+            "tail \"" + setup.tails.all + "\"";
+  }
+  if (options.after_root) text += "; after the rollout: " + *options.after_root;
+  return text;
+}
+
 }  // namespace
 
 int RunFleet(const PlanOptions& options, const std::vector<std::string>& arguments) {
@@ -424,11 +446,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
         CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
     page_to_stdout = OneToStdout({&options.html});
-    FleetSetup setup;
-    setup.base = BaseMachine(options);
-    setup.version = WindowsOption(options);
-    setup.tails = TailsOf(options);
-    setup.whole_command_line = options.command_line.has_value();
+    FleetSetup setup = SetupOf(options);
     setup.after_root = options.after_root;
     if (options.after_root && !fs::is_directory(*options.after_root)) {
       throw InputError{*options.after_root + ": not a folder"};
@@ -457,19 +475,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     if (options.html) {
       FleetPageInfo info;
       info.title = "Fleet plan";
-      std::string given;
-      for (const std::string& a : arguments) given += (given.empty() ? "" : " ") + a;
-      if (options.command_line) {
-        given += "; command line " + *options.command_line;
-      } else {
-        for (const auto& [family, tail] : setup.tails.by_family) {
-          given += "; " + std::string(FamilyName(family)) + " tail \"" + tail + "\"";
-        }
-        given += std::string("; ") + (setup.tails.by_family.empty() ? "" : "other families' ") +
-                 "tail \"" + setup.tails.all + "\"";
-      }
-      if (options.after_root) given += "; after the rollout: " + *options.after_root;
-      info.generated_from = given;
+      info.generated_from = Described(arguments, options, setup);
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
     const bool verdicts = options.after_root.has_value();
@@ -499,11 +505,7 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
     const std::unique_ptr<CodePage> code_page =
         CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
-    FleetSetup setup;
-    setup.base = BaseMachine(options);
-    setup.version = WindowsOption(options);
-    setup.tails = TailsOf(options);
-    setup.whole_command_line = options.command_line.has_value();
+    const FleetSetup setup = SetupOf(options);
     for (const std::string& folder : {before, after}) {
       if (!fs::is_directory(folder)) throw InputError{folder + ": not a folder"};
     }

@@ -30,7 +30,7 @@ std::string Field(const std::string& raw) {
 
 std::string Joined(const std::vector<std::string>& parts, const char* between) {
   std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : between) + part;
+  for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : between) + parts[i];
   return text;
 }
 
@@ -53,7 +53,7 @@ bool HasKey(const Image& image, platform::Root root, const char* path) {
   return false;
 }
 
-// The columns, each with how a row fills it; json says how JSON gives it.
+// The columns; the kind says how a cell is written in CSV and JSON.
 enum class Kind { kText, kOptionalText, kBool, kNumber, kList };
 struct Column {
   std::string name;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "adapter/write_block_size.h"
+#include "platform/memory_utf16.h"
 #include "preview/display.h"
 #include "preview/exports.h"
 #include "preview/windows_version.h"
@@ -16,15 +17,6 @@ namespace preview {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool ReadAll(const fs::path& path, std::string* content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  *content = text.str();
-  return !in.bad();
-}
 
 bool IsReg(const std::string& lower_name) {
   return lower_name.size() > 4 && lower_name.compare(lower_name.size() - 4, 4, ".reg") == 0;
@@ -39,25 +31,13 @@ std::u16string Folded(const std::u16string& path) {
   return folded;
 }
 
-std::u16string Widened(const char* text) {
-  std::u16string wide;
-  for (const char* p = text; *p != 0; ++p) wide += static_cast<unsigned char>(*p);
-  return wide;
-}
-
 // The key itself or one below it.
 bool Within(const regfile::KeyName& key, platform::Root root, const char* path) {
   if (key.root != root) return false;
-  const std::u16string top = Folded(Widened(path));
+  const std::u16string top = Folded(memory::Widen(path));
   const std::u16string name = Folded(key.path);
   return name == top || (name.size() > top.size() && name.compare(0, top.size(), top) == 0 &&
                          name[top.size()] == u'\\');
-}
-
-// The key is the exported key, or one of its parents (regedit writes no
-// parents, but a whole-registry export holds them).
-bool Holds(const regfile::Item& item, const ExportedKey& exported) {
-  return Within(item.key, exported.root, exported.path);
 }
 
 std::string KeyText(platform::Root root, const char* path) {
@@ -67,6 +47,15 @@ std::string KeyText(platform::Root root, const char* path) {
 std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
 
 }  // namespace
+
+bool ReadAll(const fs::path& path, std::string* content) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream text;
+  text << in.rdbuf();
+  *content = text.str();
+  return !in.bad();
+}
 
 bool IsMachineFolder(const std::string& folder) {
   std::error_code error;
@@ -123,8 +112,22 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
   return true;
 }
 
-std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_family) {
+std::vector<Warning> OtherRootWarnings(const std::vector<Source>& sources) {
   std::vector<Warning> warnings;
+  for (const Source& source : sources) {
+    const int n = source.file.skipped_other_root_keys;
+    if (n == 0) continue;
+    warnings.push_back({warning::kOtherRoots,
+                        BaseName(source.name) + ": " + std::to_string(n) + " key" +
+                            (n == 1 ? "" : "s") +
+                            " of other roots than HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER "
+                            "skipped"});
+  }
+  return warnings;
+}
+
+std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_family) {
+  std::vector<Warning> warnings = OtherRootWarnings(sources);
   std::map<size_t, std::vector<std::string>> holders;  // exported key -> files
   for (const Source& source : sources) {
     const std::string file = BaseName(source.name);
@@ -140,7 +143,8 @@ std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_
         continue;
       }
       for (size_t k = 0; k < std::size(kExportedKeys); ++k) {
-        if (Holds(item, kExportedKeys[k])) holds[k] = true;
+        // A whole-registry export holds the parents too; they count for none.
+        if (Within(item.key, kExportedKeys[k].root, kExportedKeys[k].path)) holds[k] = true;
       }
       if (named != nullptr && !Within(item.key, named->root, named->path)) ++outside;
     }
@@ -152,13 +156,6 @@ std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_
                           file + " holds " + std::to_string(outside) + " key" +
                               (outside == 1 ? "" : "s") + " outside " +
                               KeyText(named->root, named->path)});
-    }
-    if (source.file.skipped_other_root_keys > 0) {
-      const int n = source.file.skipped_other_root_keys;
-      warnings.push_back({warning::kOtherRoots,
-                          file + ": " + std::to_string(n) + " key" + (n == 1 ? "" : "s") +
-                              " of other roots than HKEY_LOCAL_MACHINE and "
-                              "HKEY_CURRENT_USER skipped"});
     }
   }
   for (const auto& [k, files] : holders) {

@@ -3,6 +3,7 @@
 // names them in a fleet, and says what looks wrong in them.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ struct FolderError {
   std::string kind;  // "folder", "ver.txt" or ".reg file"
 };
 
+// The whole content of a file; false when it does not read.
+bool ReadAll(const std::filesystem::path& path, std::string* content);
+
 // True when the folder holds ver.txt or a .reg file (any letter case).
 bool IsMachineFolder(const std::string& folder);
 
@@ -52,9 +56,12 @@ bool ReadMachineFolder(const std::string& folder, bool need_version,
                        MachineFolder* machine, FolderError* error,
                        const regfile::LeadBytes& lead_bytes = {});
 
+// One warning per file with keys of other roots skipped.
+std::vector<Warning> OtherRootWarnings(const std::vector<Source>& sources);
+
 // Warnings on what a machine's exports hold, once the family is known: keys
-// outside the key a file's name stands for, several files for one key, a
-// 2000 or XP machine without the adapters' export, keys of other roots.
+// of other roots, keys outside the key a file's name stands for, several
+// files for one key, a 2000 or XP machine without the adapters' export.
 std::vector<Warning> ExportWarnings(const std::vector<Source>& sources,
                                     bool nt_family);
 

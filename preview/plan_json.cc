@@ -88,23 +88,12 @@ json Names(const std::vector<std::string>& names, const CodePage& code_page) {
   return list;
 }
 
-const memory::StoredValue* ValueIn(const Image& image, const Change& change) {
-  const KeyId id = IdOf(change.root, change.path);
-  const std::u16string name = memory::ComparedName(change.value.name);
-  for (const memory::StoredKey& key : image) {
-    if (!(IdOf(key.root, key.path) == id)) continue;
-    for (const memory::StoredValue& value : key.values) {
-      if (memory::ComparedName(value.name) == name) return &value;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const CodePage& code_page,
                                    const Plan* plan) {
   json list = json::array();
+  const KeyIndex before_keys = plan != nullptr ? IndexOf(plan->before) : KeyIndex();
   for (const Change& change : changes) {
     json item;
     item["op"] = OpName(change.op);
@@ -126,7 +115,7 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
     if (plan != nullptr) {
       const memory::StoredValue* before =
           change.op == Change::Op::kSetValue || change.op == Change::Op::kDeleteValue
-              ? ValueIn(plan->before, change)
+              ? FindValue(before_keys, IdOf(change.root, change.path), change.value.name)
               : nullptr;
       item["before"] = before == nullptr
                            ? json(nullptr)

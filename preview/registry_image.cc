@@ -70,6 +70,32 @@ KeyId IdOf(Root root, const std::u16string& stored_path) {
   return KeyId{root, memory::ComparedName(stored_path)};
 }
 
+KeyIndex IndexOf(const Image& image) {
+  KeyIndex keys;
+  for (const memory::StoredKey& key : image) keys[IdOf(key.root, key.path)] = &key;
+  return keys;
+}
+
+const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name) {
+  const std::u16string compared = memory::ComparedName(name);
+  for (const memory::StoredValue& value : key.values) {
+    if (memory::ComparedName(value.name) == compared) return &value;
+  }
+  return nullptr;
+}
+
+const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
+                                     const std::u16string& name) {
+  auto found = keys.find(key);
+  return found == keys.end() ? nullptr : FindValue(*found->second, name);
+}
+
+bool Below(const KeyId& key, const KeyId& top) {
+  return key.root == top.root && key.compared.size() > top.compared.size() &&
+         key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
+         key.compared[top.compared.size()] == u'\\';
+}
+
 void StoreStandardKeys() {
   memory::PutKey(Root::kLocalMachine, "SOFTWARE");
   memory::PutKey(Root::kLocalMachine, "SYSTEM");

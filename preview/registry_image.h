@@ -3,6 +3,7 @@
 // file's encoding and the registry's storage as regedit converts it.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +29,18 @@ struct KeyId {
   }
 };
 KeyId IdOf(Root root, const std::u16string& stored_path);
+
+// An image's keys by KeyId, sorted as regedit lists keys: by name, each
+// parent before its subkeys.
+using KeyIndex = std::map<KeyId, const memory::StoredKey*>;
+KeyIndex IndexOf(const Image& image);
+// The value of key with that name as the registry compares names, or null.
+const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name);
+// The same in an index; null when the key or the value is absent.
+const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
+                                     const std::u16string& name);
+// Whether key lies below top (not top itself).
+bool Below(const KeyId& key, const KeyId& top);
 
 // A .reg file read for a plan.
 struct Source {

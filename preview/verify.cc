@@ -1,10 +1,8 @@
 #include "preview/verify.h"
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
@@ -31,23 +29,6 @@ struct Place {
   }
 };
 
-std::map<KeyId, const StoredKey*> ById(const Image& image) {
-  std::map<KeyId, const StoredKey*> keys;
-  for (const StoredKey& key : image) keys[IdOf(key.root, key.path)] = &key;
-  return keys;
-}
-
-const StoredValue* FindValue(const std::map<KeyId, const StoredKey*>& keys, const KeyId& id,
-                             const std::u16string& name) {
-  auto key = keys.find(id);
-  if (key == keys.end()) return nullptr;
-  const std::u16string compared = memory::ComparedName(name);
-  for (const StoredValue& value : key->second->values) {
-    if (memory::ComparedName(value.name) == compared) return &value;
-  }
-  return nullptr;
-}
-
 std::string KeyText(Root root, const std::u16string& path, const CodePage& code_page) {
   std::string text = regfile::RootName(root);
   if (!path.empty()) text += "\\" + StoredUtf8(path, code_page);
@@ -57,16 +38,6 @@ std::string KeyText(Root root, const std::u16string& path, const CodePage& code_
 std::string ValueText(const Change& change, const CodePage& code_page) {
   const std::string name = StoredUtf8(change.value.name, code_page);
   return KeyText(change.root, change.path, code_page) + "\\" + (name.empty() ? "@" : name);
-}
-
-bool IsMarker(const KeyId& id) {
-  return id == IdOf(Root::kLocalMachine, memory::StoredName(launcher::kMarkerKeyPath));
-}
-
-bool Below(const KeyId& key, const KeyId& top) {
-  return key.root == top.root && key.compared.size() > top.compared.size() &&
-         key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
-         key.compared[top.compared.size()] == u'\\';
 }
 
 // Whether the run polled with the adapter fix: it enumerated the adapters'
@@ -93,14 +64,12 @@ bool ReadCollected(const std::string& folder, Collected* collected, FolderError*
   std::error_code code;
   for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
     if (AsciiLower(entry.path().filename().string()) != "staged.txt") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) {
+    std::string text;
+    if (!ReadAll(entry.path(), &text)) {
       *error = {entry.path().string() + ": cannot read", "staged.txt"};
       return false;
     }
-    collected->staged = StagedNames(text.str());
+    collected->staged = StagedNames(text);
   }
   return true;
 }
@@ -134,8 +103,11 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
   StoreStandardKeys();
   (void)LoadSources(after.sources, code_page);
   const Image found = memory::SavedRegistry();
-  const auto found_keys = ById(found);
-  const auto planned_keys = ById(plan.after);
+  const auto found_keys = IndexOf(found);
+  const auto planned_keys = IndexOf(plan.after);
+  const std::u16string marker_path = memory::StoredName(launcher::kMarkerKeyPath);
+  const KeyId marker = IdOf(Root::kLocalMachine, marker_path);
+  const std::string marker_what = "marker key " + KeyText(Root::kLocalMachine, marker_path, code_page);
 
   // Whether the run happened at all shows in what it adds; a deletion is
   // found as well on a machine whose key is simply gone.
@@ -153,7 +125,7 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
   // Every registry change of the plan; the marker key apart.
   for (const Change& change : plan.changes) {
     const KeyId id = IdOf(change.root, change.path);
-    if (IsMarker(id)) continue;
+    if (id == marker) continue;
     const std::string key = KeyText(change.root, change.path, code_page);
     switch (change.op) {
       case Change::Op::kCreateKey:
@@ -215,34 +187,25 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
 
   // The marker key: gone once a started setup ended; else the launcher's
   // own key stays, as only a setup removes it.
-  const KeyId marker = IdOf(Root::kLocalMachine, memory::StoredName(launcher::kMarkerKeyPath));
   const bool marker_planned = planned_keys.count(marker) != 0;
   const bool marker_found = found_keys.count(marker) != 0;
   bool unfinished = false;
   if (marker_found && !marker_planned) {
     unfinished = true;
   } else if (!marker_found && marker_planned) {
-    result.differences.push_back(
-        {"marker key " + KeyText(Root::kLocalMachine, memory::StoredName(launcher::kMarkerKeyPath),
-                                 code_page),
-         "present (no setup starts)", "gone"});
+    result.differences.push_back({marker_what, "present (no setup starts)", "gone"});
   }
 
   // What others changed: the plan does not judge it.
   for (const Change& change : Diff(plan.before, found)) {
     const KeyId id = IdOf(change.root, change.path);
-    if (IsMarker(id)) continue;
+    if (id == marker) continue;
     const bool is_key =
         change.op == Change::Op::kCreateKey || change.op == Change::Op::kDeleteKey;
     if (planned_places.count({id, is_key ? std::u16string() : memory::ComparedName(change.value.name),
                               is_key}) != 0) {
       continue;
     }
-    bool below_planned_removal = false;
-    for (const Place& p : planned_places) {
-      if (p.is_key && Below(id, p.key)) below_planned_removal = true;
-    }
-    if (below_planned_removal && change.op == Change::Op::kDeleteKey) continue;
     OtherChange other;
     other.key = KeyText(change.root, change.path, code_page);
     switch (change.op) {
@@ -264,11 +227,8 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
     result.verdict = verdict::kNotRun;
   } else if (unfinished) {
     result.verdict = verdict::kNotFinished;
-    result.differences.insert(
-        result.differences.begin(),
-        {"marker key " + KeyText(Root::kLocalMachine, memory::StoredName(launcher::kMarkerKeyPath),
-                                 code_page),
-         "gone (the setup removes it when it ends)", "present"});
+    result.differences.insert(result.differences.begin(),
+                              {marker_what, "gone (the setup removes it when it ends)", "present"});
   } else if (!result.differences.empty()) {
     result.verdict = verdict::kDiffers;
   } else {

@@ -123,9 +123,8 @@ const char* WindowsName(const std::string& version) {
   return "7";
 }
 
-bool Below(const KeyId& key, const KeyId& top) {
-  return key.root == top.root && key.compared.compare(0, top.compared.size(), top.compared) == 0 &&
-         (key.compared.size() == top.compared.size() || key.compared[top.compared.size()] == u'\\');
+bool AtOrBelow(const KeyId& key, const KeyId& top) {
+  return key == top || preview::Below(key, top);
 }
 
 // The exported keys: these five and what lies below them.
@@ -144,8 +143,8 @@ Image Exported(const Image& image, const std::vector<KeyId>& left_out) {
   for (const memory::StoredKey& key : image) {
     const KeyId id = preview::IdOf(key.root, key.path);
     bool in = false;
-    for (const KeyId& root : roots) in = in || Below(id, root);
-    for (const KeyId& out : left_out) in = in && !Below(id, out);
+    for (const KeyId& root : roots) in = in || AtOrBelow(id, root);
+    for (const KeyId& out : left_out) in = in && !AtOrBelow(id, out);
     if (in) kept.push_back(key);
   }
   return kept;
