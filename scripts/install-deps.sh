@@ -17,11 +17,11 @@ runs_ia32() {
 
 missing=()
 for p in "${need_pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) == *"ok installed" ]] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if ! grep -qx i386 < <(dpkg --print-foreign-architectures); then
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
