@@ -8,10 +8,9 @@ regedit writes them: REGEDIT4 in the machine's code page on 9x, version 5 in
 UTF-16LE with its mark on 2000 and XP, and UTF-8 with its mark as some tools
 save them; with every value form, deletions, comments, keys of other roots
 and a final Ctrl-Z."""
-import os
 import struct
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from make_seeds import write_corpus
 
 V4 = "REGEDIT4"
 V5 = "Windows Registry Editor Version 5.00"
@@ -197,11 +196,7 @@ def plan_seeds():
 def main():
     for target, seeds in (("reg_reader", reg_seeds()), ("ver_txt", ver_seeds()),
                           ("preview_plan", plan_seeds())):
-        folder = os.path.join(HERE, "corpus", target)
-        os.makedirs(folder, exist_ok=True)
-        for i, seed in enumerate(seeds):
-            with open(os.path.join(folder, "seed%d" % i), "wb") as f:
-                f.write(seed)
+        write_corpus(target, seeds)
 
 
 if __name__ == "__main__":

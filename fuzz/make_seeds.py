@@ -8,6 +8,15 @@ import random
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
+
+def write_corpus(target, seeds):
+    """fuzz/corpus/<target>/seed0, seed1, ..."""
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    for i, seed in enumerate(seeds):
+        with open(os.path.join(folder, "seed%d" % i), "wb") as f:
+            f.write(seed)
+
 SEEDS = {
     # First byte: lead-byte ranges; the rest: the command line.
     "command_line_tail": [
@@ -37,11 +46,7 @@ def main():
     SEEDS["launcher_run"] = [bytes(rng.randrange(256) for _ in range(n))
                              for n in (0, 64, 256, 1024, 4096)]
     for target, seeds in SEEDS.items():
-        folder = os.path.join(HERE, "corpus", target)
-        os.makedirs(folder, exist_ok=True)
-        for i, seed in enumerate(seeds):
-            with open(os.path.join(folder, "seed%d" % i), "wb") as f:
-                f.write(seed)
+        write_corpus(target, seeds)
 
 
 if __name__ == "__main__":

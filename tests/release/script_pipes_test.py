@@ -27,11 +27,10 @@ def scripts():
 def faults(text):
     """Lines (number, text) of a pipefail script that judge an early-ending
     pipeline."""
-    if not re.search(r"set -\w*o pipefail|set -o pipefail", text):
+    if not re.search(r"set -\w*o pipefail", text):
         return []
     found = []
-    lines = text.split("\n")
-    for number, line in enumerate(lines, 1):
+    for number, line in enumerate(text.split("\n"), 1):
         code = line.split(" #", 1)[0].strip()
         if code.startswith("#") or not EARLY_END.search(code):
             continue
