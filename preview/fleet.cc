@@ -5,7 +5,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
-#include "preview/reasons.h"
+#include "preview/run_facts.h"
 #include "preview/verify.h"
 #include "settings/layout.h"
 
@@ -38,11 +38,6 @@ std::vector<std::string> WarningTexts(const std::vector<Warning>& warnings) {
   std::vector<std::string> texts;
   for (const Warning& w : warnings) texts.push_back(w.text);
   return texts;
-}
-
-bool EndsWithSilentSwitch(const std::string& command) {
-  const std::string lower = AsciiLower(command);
-  return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, " /s") == 0;
 }
 
 bool HasKey(const Image& image, platform::Root root, const char* path) {
@@ -211,9 +206,7 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
   row.option = plan.option == launcher::kNoOption ? 0 : plan.option;
   row.response_file = plan.response_file ? Utf8FromAnsi(*plan.response_file, code_page) : "";
   row.setup_starts = plan.setup_started;
-  row.setup = !plan.setup_started                   ? "none"
-              : EndsWithSilentSwitch(*plan.setup_command) ? "silent"
-                                                           : "interactive";
+  row.setup = !plan.setup_started ? "none" : plan.silent ? "silent" : "interactive";
   row.response_file_staged = plan.response_staged;
   row.waits = plan.waits;
   row.marker_left = HasKey(plan.before, platform::Root::kLocalMachine, launcher::kMarkerKeyPath);

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <map>
 
-#include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "launcher/staging.h"
 #include "preview/display.h"
+#include "preview/run_facts.h"
 #include "preview/windows_version.h"
 
 namespace preview {
@@ -116,11 +116,6 @@ void PlacePackage(const Machine& machine, Plan* plan) {
   }
 }
 
-bool InClassKey(const std::string& key) {
-  const std::string top = AsciiLower(adapter::kAdapterClassKey) + "\\";
-  return AsciiLower(key).compare(0, top.size(), top) == 0;
-}
-
 void ReadJournal(Plan* plan) {
   const std::string response_names[2] = {
       launcher::ResponseFile(plan->response, true) != nullptr
@@ -129,8 +124,6 @@ void ReadJournal(Plan* plan) {
       launcher::ResponseFile(plan->response, false) != nullptr
           ? launcher::ResponseFile(plan->response, false)
           : ""};
-  bool polled = false;
-  bool slept = false;
   for (const Event& event : plan->journal) {
     switch (event.operation) {
       case Operation::kSystemDirectory:
@@ -155,22 +148,6 @@ void ReadJournal(Plan* plan) {
       case Operation::kStartProgram:
         plan->setup_command = event.target;
         plan->setup_started = event.status == 0;
-        break;
-      case Operation::kOpenKey:
-        if (event.phase == Phase::kWait && !polled) {
-          polled = true;
-          plan->waits = event.status == 0;
-        }
-        break;
-      case Operation::kSetValue:
-        if (event.phase == Phase::kWait && !slept && event.status == 0 &&
-            event.name == "writeBlockSize" && InClassKey(event.key)) {
-          plan->adapters_tuned.push_back(
-              event.key.substr(std::string(adapter::kAdapterClassKey).size() + 1));
-        }
-        break;
-      case Operation::kSleep:
-        slept = true;
         break;
       default:
         break;
@@ -269,6 +246,10 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
                         : row.windows_xp;
   }
   ReadJournal(&plan);
+  plan.silent = StartsSilently(plan.journal);
+  plan.waits = Waits(plan.journal);
+  plan.fixes_adapters = FixesAdaptersWhileWaiting(plan.journal);
+  plan.adapters_tuned = AdaptersTunedAtFirstPoll(plan.journal);
   ReadStaging(&plan);
   return plan;
 }

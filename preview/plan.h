@@ -54,7 +54,9 @@ struct Plan {
   bool response_staged = false;
   std::optional<std::string> setup_command;  // the start attempted
   bool setup_started = false;
+  bool silent = false;  // the start has the silent switch
   bool waits = false;
+  bool fixes_adapters = false;  // the wait runs the write-block-size fix
   std::vector<std::string> adapters_tuned;  // subkey names, first poll
   std::vector<StagedFile> staged;           // after the run, sorted
   std::vector<std::string> missing;         // package files not copied

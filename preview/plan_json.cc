@@ -5,7 +5,7 @@
 #include "platform/memory_utf16.h"
 #include "preview/display.h"
 #include "preview/plan_output.h"
-#include "preview/reasons.h"
+#include "preview/run_facts.h"
 #include "preview/windows_version.h"
 
 namespace preview {

@@ -15,7 +15,7 @@ std::string PlanText(const Plan& plan, const CodePage& code_page);
 nlohmann::ordered_json PlanJson(const Plan& plan, const CodePage& code_page);
 // The changes as JSON objects {"op", "key", "name", "type", "data", "hex"};
 // with the plan, also "before" (the value before, as {"type", "data",
-// "hex"}, or null) and "why" (see reasons.h).
+// "hex"}, or null) and "why" (see run_facts.h).
 nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes,
                                    const CodePage& code_page, const Plan* plan = nullptr);
 

@@ -4,12 +4,12 @@
 #include <map>
 #include <sstream>
 
-#include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
 #include "preview/option_table_format.h"
 #include "preview/plan_output.h"
+#include "preview/run_facts.h"
 #include "preview/windows_version.h"
 #include "settings/layout.h"
 
@@ -95,13 +95,6 @@ class Text {
     return events;
   }
 
-  bool Entered(Phase phase) const {
-    for (const Event& event : plan_.journal) {
-      if (event.operation == Operation::kPhase && event.phase == phase) return true;
-    }
-    return false;
-  }
-
   void Header() {
     out_ << "Plan for " << DescribeVersion(plan_.version_word) << " (version word 0x"
          << std::hex << std::uppercase << std::setw(8) << std::setfill('0')
@@ -173,12 +166,12 @@ class Text {
   // same name elsewhere is a move.
   void Mutations(Phase phase, std::map<std::string, bool>* present) {
     const bool carry_over = phase == Phase::kCarryOver;
-    const std::vector<const Event*> events = In(phase);
-    std::vector<bool> used(events.size(), false);
+    const Journal& journal = plan_.journal;
+    std::vector<bool> used(journal.size(), false);
     bool any = false;
-    for (size_t i = 0; i < events.size(); ++i) {
-      const Event& e = *events[i];
-      if (e.status != 0 || used[i]) continue;
+    for (size_t i = 0; i < journal.size(); ++i) {
+      const Event& e = journal[i];
+      if (e.phase != phase || e.status != 0 || used[i]) continue;
       const std::string id = AsciiLower(FullName(e.root, e.key) + ":" + e.name);
       if (e.operation == Operation::kDeleteValue) {
         Detail(Show(e.name) + " deleted from " + KeyLabel(e.root, e.key));
@@ -190,24 +183,16 @@ class Text {
       any = true;
       std::string line = Show(e.name) + " = " + ValueText(e.type, e.data);
       std::string how;
-      for (size_t j = i + 1; j < events.size(); ++j) {
-        const Event& d = *events[j];
-        if (d.operation == Operation::kDeleteValue && d.status == 0 &&
-            AsciiLower(d.name) == AsciiLower(e.name) && !(d.root == e.root && AsciiLower(d.key) == AsciiLower(e.key))) {
-          how = "moved from " + KeyLabel(d.root, d.key);
-          used[j] = true;
-          (*present)[AsciiLower(FullName(d.root, d.key) + ":" + d.name)] = false;
-          break;
-        }
-      }
-      if (how.empty()) {
-        if (carry_over) {
-          how = (*present)[id] ? "written back as it reads, as REG_SZ"
-                               : "the default, as none is there";
-        } else {
-          how = (*present)[id] ? "set by the option, over what was there"
-                               : "set by the option";
-        }
+      if (const std::optional<size_t> moved = MovedBy(journal, i)) {
+        const Event& d = journal[*moved];
+        how = "moved from " + KeyLabel(d.root, d.key);
+        used[*moved] = true;
+        (*present)[AsciiLower(FullName(d.root, d.key) + ":" + d.name)] = false;
+      } else if (carry_over) {
+        how = (*present)[id] ? "written back as it reads, as REG_SZ"
+                             : "the default, as none is there";
+      } else {
+        how = (*present)[id] ? "set by the option, over what was there" : "set by the option";
       }
       (*present)[id] = true;
       Detail(line + " in " + KeyLabel(e.root, e.key) + ": " + how);
@@ -243,7 +228,7 @@ class Text {
   }
 
   void InstallTypeStep() {
-    if (!Entered(Phase::kInstallType)) {
+    if (!Entered(plan_.journal, Phase::kInstallType)) {
       Step("Install type: not asked (only the update and uninstall options ask).");
       return;
     }
@@ -326,7 +311,7 @@ class Text {
     }
     Step("Wait: polls the marker key every 2 s until the setup removes it, then ends "
          "with exit code 0.");
-    if (!launcher::IsWriteBlockSizeOption(plan_.option)) {
+    if (!plan_.fixes_adapters) {
       Detail("adapters are not touched (the option has no /wbs).");
       return;
     }
