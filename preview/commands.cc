@@ -518,7 +518,8 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
     if (!ReadCollected(after, &collected, &folder_error, code_page->LeadByteRanges())) {
       throw InputError{folder_error.message};
     }
-    const Verification verification = Verify(planned.plan, collected, *code_page);
+    const Verification verification =
+        Verify(planned.plan, collected, *code_page, planned.staged_before);
     if (options.json) {
       std::cout << VerificationJson(verification).dump(2) << "\n";
     } else {

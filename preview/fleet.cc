@@ -7,6 +7,7 @@
 #include "preview/display.h"
 #include "preview/run_facts.h"
 #include "preview/verify.h"
+#include "preview/windows_version.h"
 #include "settings/layout.h"
 
 namespace preview {
@@ -58,6 +59,7 @@ struct Column {
 std::vector<Column> Columns(bool with_verdicts) {
   std::vector<Column> columns = {
       {"machine", Kind::kText},         {"family", Kind::kText},
+      {"windows", Kind::kText},
       {"tail", Kind::kText},            {"option", Kind::kNumber},
       {"response_file", Kind::kOptionalText}, {"setup", Kind::kText},
       {"response_file_staged", Kind::kBool},  {"setup_starts", Kind::kBool},
@@ -91,6 +93,7 @@ Cell CellOf(const FleetRow& row, const std::string& column) {
   if (column == "error") return row.failed ? text(row.error) : Cell{};
   if (row.failed) return Cell{};
   if (column == "family") return text(row.family);
+  if (column == "windows") return text(row.windows);
   if (column == "tail") return text(row.tail);
   if (column == "option") return row.option > 0 ? text(std::to_string(row.option)) : Cell{};
   if (column == "response_file") {
@@ -202,6 +205,7 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
   FleetRow row;
   row.machine = machine;
   row.family = FamilyName(plan.family);
+  row.windows = DescribeVersion(plan.version_word);
   row.tail = Utf8FromAnsi(plan.tail, code_page);
   row.option = plan.option == launcher::kNoOption ? 0 : plan.option;
   row.response_file = plan.response_file ? Utf8FromAnsi(*plan.response_file, code_page) : "";
@@ -277,6 +281,7 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
   planned->warnings = ExportWarnings(
       machine.sources,
       family == launcher::Family::kWindows2000 || family == launcher::Family::kWindowsXP);
+  if (!ReadStagedList(folder, &planned->staged_before, error)) return false;
   planned->plan = MakePlan(machine, code_page);
   return true;
 }
@@ -305,12 +310,14 @@ FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
   }
   Collected collected;
   if (!ReadCollected(after.string(), &collected, &error, code_page.LeadByteRanges())) {
-    row.verdict = verdict::kNotCollected;
+    row.verdict = verdict::kUnreadable;
     row.differences.push_back(error.message);
     return row;
   }
-  const Verification verification = Verify(planned.plan, collected, code_page);
+  const Verification verification =
+      Verify(planned.plan, collected, code_page, planned.staged_before);
   row.verdict = verification.verdict;
+  if (!verification.note.empty()) row.differences.push_back(verification.note);
   for (const Difference& d : verification.differences) row.differences.push_back(DifferenceText(d));
   return row;
 }

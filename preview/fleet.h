@@ -35,6 +35,7 @@ struct FleetRow {
   std::string error_kind;  // failed rows: "folder", "ver.txt" or ".reg file"
 
   std::string family;  // "9x", "2000", "xp", "other"
+  std::string windows;  // the version by name: "Windows XP", "Windows Server 2003", ...
   std::string tail;    // the tail this machine's command line had
   int option = 0;      // 0: the tail matched no option
   std::string response_file;  // source name staged or tried; "" for none
@@ -69,6 +70,8 @@ struct FleetSetup {
 struct FolderPlan {
   Plan plan;
   std::vector<Warning> warnings;
+  // What the folder's staged.txt lists, where it has one.
+  std::optional<std::vector<std::string>> staged_before;
 };
 // False with the error when the folder does not read.
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,

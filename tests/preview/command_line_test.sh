@@ -64,7 +64,7 @@ expect "plan, --after to stdout" 0 "REGEDIT4" plan --windows xp --after - "$work
 expect "plan, two outputs to stdout" 2 "only one output" plan --windows xp --after - --changes - "$work/good.reg"
 expect "plan, bad --tail-for" 2 "FAMILY=TAIL" plan --tail-for nt=/S "$pc1"
 expect "plan, tail of no option" 0 'warning: the tail "/S /I1 -gina" matches no option' plan --tail "/S /I1 -gina" "$pc1"
-expect "fleet" 0 "pc1,xp,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
+expect "fleet" 0 "pc1,xp,Windows XP,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
 expect "fleet of a parent folder" 1 "pc2,,,,,,,,," fleet "$work/site"
 expect "fleet summary" 1 "fleet: 2 machines, 1 planned, 1 failed" fleet "$work/site"
 expect "fleet summary names the failure" 1 "failed: pc2: $pc2/ver.txt: ver.txt names no Windows version" fleet "$work/site"

@@ -48,11 +48,14 @@ struct Rollout {
   fs::path dir;
   preview::FolderPlan planned;
 
-  Rollout(const std::string& name, const char* ver, const std::string& tail,
-          const std::string& before_reg) {
+  std::string ver;
+
+  Rollout(const std::string& name, const char* ver_text, const std::string& tail,
+          const std::string& before_reg)
+      : ver(ver_text) {
     dir = fs::temp_directory_path() / ("launcher-preview-verify-" + name);
     fs::remove_all(dir);
-    Write(dir / "before" / "ver.txt", ver);
+    Write(dir / "before" / "ver.txt", ver_text);
     if (!before_reg.empty()) Write(dir / "before" / "corvane.reg", Reg4(before_reg));
     preview::FleetSetup setup;
     setup.tails.all = tail;
@@ -68,7 +71,7 @@ struct Rollout {
              const std::vector<std::string>& drop_staged = {}) {
     const fs::path after = dir / "after";
     fs::remove_all(after);
-    Write(after / "ver.txt", kXp);
+    Write(after / "ver.txt", ver);
     const auto items = preview::StateItems(planned.plan.after);
     Write(after / "all.reg", regfile::Write(version,
                                             version == regfile::Version::k4
@@ -92,7 +95,7 @@ struct Rollout {
     preview::FolderError error;
     EXPECT_TRUE(preview::ReadCollected((dir / "after").string(), &collected, &error))
         << error.message;
-    return preview::Verify(planned.plan, collected, Cp1252());
+    return preview::Verify(planned.plan, collected, Cp1252(), planned.staged_before);
   }
 };
 
@@ -154,9 +157,14 @@ TEST(Verify, EachVerdictAndEachKindOfDifference) {
       {"adapter-no-wbs", kXp, "-gina /S /I1", nt, regfile::Version::k5, true,
        Adapter("0007"), {}, preview::verdict::kAsPlanned, {},
        {kClass + "\\0007", kClass + "\\0007\\ComponentId"}},
-      // No setup starts: the launcher's marker key stays.
+      // No setup starts: the launcher's marker key stays, and nothing is
+      // installed.
       {"no-setup-marker-stays", kNt4, "/S /I1", "", regfile::Version::k5, true, "", {},
-       preview::verdict::kAsPlanned, {}, {}},
+       preview::verdict::kNoSetup, {}, {}},
+      // The setup writes the key's default value: named @, never as a key.
+      {"setup-adds-default", kXp, "-gina /S /I1", legacy, regfile::Version::k5, true,
+       "[" + kSettings + "]\r\n@=\"x\"\r\n", {}, preview::verdict::kAsPlanned, {},
+       {kSettings + "\\@"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -193,6 +201,126 @@ TEST(Verify, NotRunWhenNothingPlannedIsFound) {
     const preview::Verification v = rollout.Check();
     EXPECT_EQ(preview::verdict::kNotRun, v.verdict) << preview::VerificationText(v);
     EXPECT_FALSE(v.differences.empty());
+  }
+}
+
+// Every value the run writes is judged by what the run leaves, whatever it
+// was before: a value the machine held already and that is gone or changed
+// afterwards differs.
+TEST(Verify, JudgesWhatTheRunWritesWhateverItWasBefore) {
+  const std::string settings = "[" + kSettings + "]\r\n";
+  const std::string legacy_only =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation Program]\r\n"
+      "\"wModeSelect\"=dword:0000000d\r\n\r\n";
+  const struct {
+    const char* name;
+    const char* tail;
+    std::string before;
+    std::string changes;
+    const char* verdict;
+    std::vector<std::string> what;
+  } cases[] = {
+      {"gina-was-1-deleted", "-gina /S /I1", settings + "\"GinaInstallOption\"=\"1\"\r\n",
+       settings + "\"GinaInstallOption\"=-\r\n", preview::verdict::kDiffers,
+       {kSettings + "\\GinaInstallOption"}},
+      {"gina-was-1-now-0", "-gina /S /I1", settings + "\"GinaInstallOption\"=\"1\"\r\n",
+       settings + "\"GinaInstallOption\"=\"0\"\r\n", preview::verdict::kDiffers,
+       {kSettings + "\\GinaInstallOption"}},
+      {"gina-was-1-kept", "-gina /S /I1", settings + "\"GinaInstallOption\"=\"1\"\r\n", "",
+       preview::verdict::kAsPlanned, {}},
+      {"wm4-was-4-deleted", "-wm=4", settings + "\"wModeSelect\"=dword:00000004\r\n",
+       settings + "\"wModeSelect\"=-\r\n", preview::verdict::kDiffers,
+       {kSettings + "\\wModeSelect"}},
+      // A carried value: deleted from the legacy key by the run, found back.
+      {"carried-back", "", legacy_only,
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation Program]\r\n"
+       "\"wModeSelect\"=dword:0000000d\r\n",
+       preview::verdict::kDiffers,
+       {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation Program\\wModeSelect"}},
+      // No adapters' key before: the wait still runs the fix, so an adapter
+      // the setup installed must be tuned.
+      {"wbs-no-class-key-before", "/S /I1 /wbs", legacy_only, Adapter("0007"),
+       preview::verdict::kDiffers, {kClass + "\\0007\\writeBlockSize"}},
+      {"wbs-no-class-key-before-tuned", "/S /I1 /wbs", legacy_only,
+       Adapter("0007", "\"writeBlockSize\"=\"1\"\r\n"), preview::verdict::kAsPlanned, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rollout rollout(c.name, kXp, c.tail, c.before);
+    rollout.After(regfile::Version::k5, true, c.changes);
+    const preview::Verification v = rollout.Check();
+    EXPECT_EQ(c.verdict, v.verdict) << preview::VerificationText(v);
+    std::vector<std::string> what;
+    for (const Difference& d : v.differences) what.push_back(d.what);
+    EXPECT_EQ(c.what, what) << preview::VerificationText(v);
+  }
+}
+
+// Folders that are no collection, or that cannot show whether the launcher
+// ran, get a verdict that says so, never "not run" or "as planned".
+TEST(Verify, CollectionsJudgedForWhatTheyAre) {
+  const std::string nt = "[" + kClass + "]\r\n\r\n";
+  enum class After { kEmpty, kVerOnly, kBefore, kBeforeStaged, kOtherVer, kRun };
+  const struct {
+    const char* name;
+    const char* ver;
+    const char* tail;
+    std::string before;
+    const char* staged_before;  // nullptr: none
+    After after;
+    const char* verdict;
+  } cases[] = {
+      {"empty", kXp, "-gina /S /I1", nt, nullptr, After::kEmpty, preview::verdict::kIncomplete},
+      {"ver-only-xp", kXp, "-gina /S /I1", nt, nullptr, After::kVerOnly,
+       preview::verdict::kIncomplete},
+      {"ver-only-98", k98, "/S /I1", "", nullptr, After::kVerOnly, preview::verdict::kCannotTell},
+      {"98-never-run", k98, "/S /I1", "", nullptr, After::kBefore, preview::verdict::kCannotTell},
+      {"98-never-run-staged", k98, "/S /I1", "", "", After::kBeforeStaged,
+       preview::verdict::kNotRun},
+      // Everything it stages was staged before already.
+      {"98-staged-before", k98, "/S /I1", "",
+       "layout.bin\r\ndata1.cab\r\ndata2.cab\r\nikernel.ex_\r\ndata1.hdr\r\nsetup.ini\r\n"
+       "setup.inx\r\nsetup.exe\r\nsetup.iss\r\nCorvaneAdminConfig.dat\r\n",
+       After::kRun, preview::verdict::kCannotTell},
+      {"98-run", k98, "/S /I1", "", "", After::kRun, preview::verdict::kAsPlanned},
+      {"other-windows", kXp, "-gina /S /I1", nt, nullptr, After::kOtherVer,
+       preview::verdict::kOtherWindows},
+      {"nt4-never-run", kNt4, "/S /I1", "", nullptr, After::kBefore, preview::verdict::kNotRun},
+      {"nt4-run", kNt4, "/S /I1", "", nullptr, After::kRun, preview::verdict::kNoSetup},
+      {"xp-never-run", kXp, "-gina /S /I1", nt, nullptr, After::kBefore, preview::verdict::kNotRun},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rollout rollout(c.name, c.ver, c.tail, c.before);
+    if (c.staged_before != nullptr) {
+      Write(rollout.dir / "before" / "staged.txt", c.staged_before);
+      preview::FleetSetup setup;
+      setup.tails.all = c.tail;
+      preview::FolderError error;
+      ASSERT_TRUE(preview::PlanFolder((rollout.dir / "before").string(), setup, Cp1252(),
+                                      &rollout.planned, &error));
+    }
+    const fs::path after = rollout.dir / "after";
+    switch (c.after) {
+      case After::kEmpty: fs::create_directories(after); break;
+      case After::kVerOnly: Write(after / "ver.txt", c.ver); break;
+      case After::kBefore:
+      case After::kBeforeStaged:
+        fs::copy(rollout.dir / "before", after);
+        fs::remove(after / "staged.txt");
+        if (c.after == After::kBeforeStaged) Write(after / "staged.txt", "");
+        break;
+      case After::kOtherVer:
+        rollout.After(regfile::Version::k5, true, "");
+        Write(after / "ver.txt", "Microsoft Windows 5.0.2195\r\n");
+        break;
+      case After::kRun: rollout.After(regfile::Version::k5, true, ""); break;
+    }
+    const preview::Verification v = rollout.Check();
+    EXPECT_EQ(c.verdict, v.verdict) << preview::VerificationText(v);
+    if (preview::NotJudged(v.verdict) || v.verdict == std::string(preview::verdict::kCannotTell)) {
+      EXPECT_FALSE(v.note.empty());
+    }
   }
 }
 
