@@ -369,50 +369,60 @@ int RunPlan(const PlanOptions& options) {
 
 namespace {
 
+// A machine that failed: its folder did not plan, or the folder collected
+// after the rollout did not read. The message names the file.
+std::optional<std::string> Failure(const FleetRow& row) {
+  if (row.failed) return row.error;
+  if (row.verdict && *row.verdict == verdict::kUnreadable) {
+    return "after the rollout: " + (row.differences.empty() ? std::string() : row.differences[0]);
+  }
+  return std::nullopt;
+}
+
 // What the terminal shows at the end: how many were planned and failed,
-// every failure, and each kind of warning with how many machines have it.
+// every failure, each verdict, and each kind of warning with how many
+// machines have it.
 void Summary(const std::vector<FleetRow>& rows) {
-  size_t failed = 0;
+  size_t failed = 0, planned = 0;
   std::map<std::string, std::vector<std::string>> warned;  // kind -> machines
   for (const FleetRow& row : rows) {
-    if (row.failed) {
-      ++failed;
-      continue;
-    }
+    if (Failure(row)) ++failed;
+    if (row.failed) continue;
+    ++planned;
     std::set<std::string> kinds;
     for (const Warning& w : row.warnings) kinds.insert(w.kind);
     for (const std::string& kind : kinds) warned[kind].push_back(row.machine);
   }
-  std::string text = "fleet: " + std::to_string(rows.size()) + " machine" +
-                     (rows.size() == 1 ? "" : "s") + ", " +
-                     std::to_string(rows.size() - failed) + " planned, " +
-                     std::to_string(failed) + " failed\n";
+  const auto machines = [](size_t n) {
+    return std::to_string(n) + (n == 1 ? " machine" : " machines");
+  };
+  std::string text = "fleet: " + machines(rows.size()) + ", " + std::to_string(planned) +
+                     " planned, " + std::to_string(failed) + " failed\n";
   constexpr size_t kShown = 20;
   size_t shown = 0;
   for (const FleetRow& row : rows) {
-    if (!row.failed) continue;
+    const std::optional<std::string> failure = Failure(row);
+    if (!failure) continue;
     if (shown++ == kShown) {
-      text += "  ... and " + std::to_string(failed - kShown) + " more failed (see the error column)\n";
+      text += "  ... and " + std::to_string(failed - kShown) + " more failed (see the error and differences columns)\n";
       break;
     }
-    text += "  failed: " + row.machine + ": " + PrintableUtf8(row.error) + "\n";
+    text += "  failed: " + PrintableUtf8(row.machine) + ": " + PrintableUtf8(*failure) + "\n";
   }
   std::map<std::string, size_t> verdicts;
   for (const FleetRow& row : rows) {
     if (!row.failed && row.verdict) ++verdicts[*row.verdict];
   }
   for (const auto& [verdict, count] : verdicts) {
-    text += "  verdict: " + verdict + ": " + std::to_string(count) + " machine" +
-            (count == 1 ? "" : "s") + "\n";
+    text += "  verdict: " + verdict + ": " + machines(count) + "\n";
   }
-  for (const auto& [kind, machines] : warned) {
+  for (const auto& [kind, names] : warned) {
     std::string some;
-    for (size_t i = 0; i < machines.size() && i < 5; ++i) {
-      some += (i == 0 ? "" : ", ") + machines[i];
+    for (size_t i = 0; i < names.size() && i < 5; ++i) {
+      some += (i == 0 ? "" : ", ") + PrintableUtf8(names[i]);
     }
-    if (machines.size() > 5) some += ", ...";
-    text += "  warning: " + kind + ": " + std::to_string(machines.size()) + " machine" +
-            (machines.size() == 1 ? "" : "s") + " (" + some + ")\n";
+    if (names.size() > 5) some += ", ...";
+    text += "  warning: " + kind + ": " + machines(names.size()) + " (" + some + ")\n";
   }
   std::cerr << text;
 }
@@ -494,7 +504,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
   }
   Summary(rows);
   for (const FleetRow& row : rows) {
-    if (row.failed) return 1;
+    if (Failure(row)) return 1;
   }
   return 0;
 }

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "preview/verify.h"
+
 namespace preview {
 
 namespace {
@@ -164,6 +166,21 @@ struct Section {
   bool columns = false;  // its titled blocks side by side
 };
 
+// Each verdict's colour: as planned green, the others by what they ask of
+// the administrator: a fault on the machine red, a collection to redo
+// amber. Their order is the page's.
+struct VerdictTone {
+  const char* verdict;
+  Tone tone;
+};
+const VerdictTone kVerdictTones[] = {
+    {verdict::kAsPlanned, Tone::kGood},     {verdict::kNoSetup, Tone::kPlain},
+    {verdict::kDiffers, Tone::kBad},        {verdict::kNotFinished, Tone::kBad},
+    {verdict::kNotRun, Tone::kBad},         {verdict::kUnreadable, Tone::kBad},
+    {verdict::kCannotTell, Tone::kWarn},    {verdict::kIncomplete, Tone::kWarn},
+    {verdict::kOtherWindows, Tone::kWarn},  {verdict::kNotCollected, Tone::kWarn},
+};
+
 std::string SettingValue(const std::optional<std::string>& value) {
   if (!value) return "(absent)";
   return value->empty() ? "(empty)" : *value;
@@ -285,10 +302,17 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   failed_by.tone = Tone::kBad;
   failed_by.messages = true;
   for (const char* kind : {"folder", "ver.txt", ".reg file"}) failed_by.At("failed", kind, kind);
+  if (verdicts) failed_by.At("failed", "after folder", "after folder");
 
-  Section verdict{"verdicts", "Verdicts after the rollout", "", planned, {}};
-  Block& verdict_block = verdict.blocks.emplace_back();
+  Section after{"verdicts", "Verdicts after the rollout",
+                  "As planned: the setup was started and every setting is as planned. "
+                  "No setup: as planned, but nothing installed there.",
+                  planned, {}};
+  Block& verdict_block = after.blocks.emplace_back();
   verdict_block.messages = true;
+  for (const VerdictTone& v : kVerdictTones) {
+    verdict_block.At("verdict", v.verdict, v.verdict).tone = v.tone;
+  }
 
   Section warnings{"warnings", "Warnings",
                    "Machines with at least one warning of the kind, under what it says.",
@@ -315,6 +339,8 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   Section family{"family", "Windows family", "", planned, {}};
   Block& families = family.blocks.emplace_back();
   for (const char* name : {"9x", "2000", "xp", "other"}) families.At("family", name, name);
+  Block& other_windows = family.blocks.emplace_back();
+  other_windows.title = "Other: Windows the launcher has no setup for";
   family.wide = false;
 
   Section settings{"settings", "Client settings after the run",
@@ -364,6 +390,14 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
     }
     outcome.figures[0].Line(machine);
 
+    if (row.verdict && *row.verdict == verdict::kUnreadable) {
+      Figure& kind = failed_by.At("failed", "after folder", "after folder");
+      ++kind.count;
+      kind.Line(row.differences.empty() ? machine : row.differences.front());
+      Figure& all = outcome.figures[1];
+      ++all.count;
+      all.Line(machine);
+    }
     if (row.verdict) {
       Figure& figure = verdict_block.At("verdict", *row.verdict, *row.verdict);
       ++figure.count;
@@ -411,6 +445,11 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
     Figure& family_figure = families.At("family", row.family, row.family);
     ++family_figure.count;
     family_figure.Line(machine);
+    if (row.family == "other") {
+      Figure& figure = other_windows.At("windows", row.windows, row.windows);
+      ++figure.count;
+      figure.Line(machine);
+    }
 
     for (size_t i = 0; i < kRowSettingCount; ++i) {
       const SettingCells& cells = row.settings[i];
@@ -454,11 +493,11 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   response.SortByCount();
   missing.SortByCount(1);
   warning_kinds.SortByCount();
-  verdict_block.SortByCount();
+  other_windows.SortByCount();
   tail_block.SortByCount();
 
   std::vector<Section*> sections = {&machines};
-  if (verdicts) sections.push_back(&verdict);
+  if (verdicts) sections.push_back(&after);
   for (Section* section : {&warnings, &setup, &family, &install, &settings, &leftovers, &tails}) {
     sections.push_back(section);
   }
@@ -485,6 +524,16 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   tile("machines", total, "machines", Tone::kPlain);
   tile("machines", planned, "planned", Tone::kGood);
   tile("machines", outcome.figures[1].count, "failed", Tone::kBad);
+  if (verdicts) {
+    size_t as_planned = 0, to_look_at = 0;
+    for (const Figure& figure : verdict_block.figures) {
+      const Tone tone = figure.tone.value_or(Tone::kPlain);
+      if (tone == Tone::kGood) as_planned += figure.count;
+      if (tone == Tone::kBad || tone == Tone::kWarn) to_look_at += figure.count;
+    }
+    tile("verdicts", as_planned, "as planned after the rollout", Tone::kGood);
+    tile("verdicts", to_look_at, "to look at after the rollout", Tone::kBad);
+  }
   tile("warnings", any_warning.figures[0].count, "with warnings", Tone::kWarn);
   tile("setup", missing.figures[0].count, "response file missing", Tone::kBad);
   tile("marker", marker.figures[0].count, "marker key left", Tone::kWarn);

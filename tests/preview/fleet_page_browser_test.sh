@@ -27,8 +27,26 @@ for file in layout.bin data1.cab data2.cab ikernel.ex_ data1.hdr setup.ini setup
             CorvaneAdminConfig.dat data3.cab/setup.iss data3.cab/SI1.iss; do
   echo "$file" > "$work/package/$file"
 done
+# Folders collected after the rollout for some machines: the before-state
+# again (never run), an empty folder, one that does not read, one of
+# another Windows; the rest were not collected.
+mkdir -p "$work/after"
+k=0
+for machine in "$work/fleet"/*/; do
+  name=$(basename "$machine")
+  k=$((k + 1))
+  case $((k % 6)) in
+    1|2) cp -r "$machine" "$work/after/$name" ;;
+    3) mkdir "$work/after/$name" ;;
+    4) cp -r "$machine" "$work/after/$name"
+       printf 'REGEDIT4\r\n\r\n[HKEY_NOWHERE\\X]\r\n' > "$work/after/$name/zz.reg" ;;
+    5) cp -r "$machine" "$work/after/$name"
+       printf '\r\nWindows 98 [Version 4.10.1998]\r\n' > "$work/after/$name/ver.txt" ;;
+  esac
+done
 "$preview" fleet --package "$work/package" --tail-for 9x="/S /I1" --tail-for 2000="/S /I4" \
-  --tail "-gina /S /I1" --html "$work/page.html" "$work/fleet" > "$work/fleet.csv" 2> "$work/fleet.err"
+  --tail "-gina /S /I1" --after-root "$work/after" --html "$work/page.html" "$work/fleet" \
+  > "$work/fleet.csv" 2> "$work/fleet.err"
 status=$?
 # The generated fleet has broken machines: 1, not 0.
 [ "$status" = 1 ] || { cat "$work/fleet.err"; fail "fleet exit code $status, expected 1"; }
@@ -80,10 +98,14 @@ want = {f: [] for f in ["machines:failed", "marker:left", "warnings:any", "missi
 def add(figure, row):
     want.setdefault(figure, []).append(row["machine"])
 for r in rows:
-    if r["error"]:
+    if r["error"] or r["verdict"] == "unreadable":
         add("machines:failed", r)
+    if r["error"]:
         continue
     add("machines:planned", r)
+    add("verdict:" + r["verdict"], r)
+    if r["family"] == "other":
+        add("windows:" + r["windows"], r)
     add("family:" + r["family"], r)
     add("setup:" + r["setup"], r)
     add("tail:" + r["tail"], r)
@@ -108,8 +130,8 @@ for r in rows:
             add(f"overwritten:{s}", r)
 
 # The lists of these are names; the others' are messages.
-named = ("machines", "family", "setup", "response", "missing", "marker", "install", "tail",
-         "warnings:any")
+named = ("machines", "family", "windows", "setup", "response", "missing", "marker", "install",
+         "tail", "warnings:any")
 for figure, machines in sorted(want.items()):
     count, lines = shown.get(figure, (None, []))
     if count != len(machines):
@@ -124,7 +146,15 @@ if sum(c for f, (c, _) in shown.items() if f.startswith("failed:")) != len(want[
     problems.append("failed:* do not add up to machines:failed")
 problems += [f"{f}: none in this fleet, so not checked" for f in
              ("machines:failed", "warnings:any", "missing:any", "setup:interactive", "setup:none",
-              "response:plain", "marker:left") if not want[f]]
+              "response:plain", "marker:left", "verdict:not collected", "verdict:unreadable",
+              "verdict:incomplete collection", "verdict:other Windows")
+             if not want.get(f)]
+# Every verdict has its figure, zeros too, and a colour of its own kind.
+for v, tone in (("as planned", "good"), ("differs", "bad"), ("not run", "bad"),
+                ("unreadable", "bad"), ("cannot tell", "warn"), ("not collected", "warn")):
+    m = re.search(r'<(?:details|div) class="f ' + tone + r'" data-figure="verdict:' + v + '"', dom)
+    if not m:
+        problems.append(f"verdict:{v} is not coloured {tone}")
 if problems:
     print("not ok - the page's figures against the CSV:\n    " + "\n    ".join(problems))
     sys.exit(1)
