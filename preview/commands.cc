@@ -24,6 +24,7 @@
 #include "preview/exports.h"
 #include "preview/display.h"
 #include "preview/fleet.h"
+#include "preview/fleet_folders.h"
 #include "preview/fleet_page.h"
 #include "preview/live.h"
 #include "preview/machine_folder.h"
@@ -294,7 +295,10 @@ int RunPlan(const PlanOptions& options) {
         throw InputError{path + ": is a folder; give one machine folder, or .reg files"};
       }
       if (!IsMachineFolder(path)) {
-        throw InputError{path + ": holds no ver.txt and no .reg file"};
+        throw InputError{path + (HoldsMachineFolders(path)
+                                     ? ": is a folder of machine folders; plan takes one "
+                                       "machine folder (fleet takes them all)"
+                                     : ": holds no ver.txt and no .reg file")};
       }
       folder = path;
     }
@@ -462,15 +466,21 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
       throw InputError{*options.after_root + ": not a folder"};
     }
     if (arguments.empty()) throw InputError{"fleet: no machine folder given"};
-    const std::vector<std::string> folders = ExpandFolders(arguments);
+    const FleetFolders found = FindMachines(arguments);
+    std::vector<std::string> folders;
+    for (const FoundFolder& f : found.folders) folders.push_back(f.path);
     const std::vector<std::string> names = MachineNames(folders);
+    for (const Warning& w : found.warnings) Warn(w.text);
     WarnUnmatchedTails(options, setup.tails);
     rows.resize(folders.size());
     const bool show = StderrIsTerminal();
     const auto begin = std::chrono::steady_clock::now();
     RunInParallel(
         folders.size(), Cores(),
-        [&](size_t i) { rows[i] = PlanFleetMachine(folders[i], names[i], setup, *code_page); },
+        [&](size_t i) {
+          rows[i] = PlanFleetMachine(folders[i], names[i], setup, *code_page,
+                                     found.folders[i].below);
+        },
         [&](size_t done) {
           if (!show) return;
           const double seconds =
@@ -486,6 +496,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
       FleetPageInfo info;
       info.title = "Fleet plan";
       info.generated_from = Described(arguments, options, setup);
+      for (const Warning& w : found.warnings) info.notes.push_back(w.text);
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
     const bool verdicts = options.after_root.has_value();

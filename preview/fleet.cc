@@ -5,6 +5,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
+#include "preview/paths.h"
 #include "preview/run_facts.h"
 #include "preview/verify.h"
 #include "preview/windows_version.h"
@@ -262,8 +263,11 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
                 FolderPlan* planned, FolderError* error) {
   std::error_code code;
-  if (fs::is_directory(folder, code) && !IsMachineFolder(folder)) {
-    *error = {folder + ": holds no ver.txt, no .reg file and no machine folder", "folder"};
+  if (fs::is_directory(PathOf(folder), code) && !IsMachineFolder(folder)) {
+    *error = {folder + (HoldsMachineFolders(folder)
+                            ? ": is a folder of machine folders, not one machine's"
+                            : ": holds no ver.txt, no .reg file and no machine folder"),
+              "folder"};
     return false;
   }
   MachineFolder read;
@@ -287,7 +291,8 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
 }
 
 FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
-                          const FleetSetup& setup, const CodePage& code_page) {
+                          const FleetSetup& setup, const CodePage& code_page,
+                          const std::string& below) {
   FolderPlan planned;
   FolderError error;
   if (!PlanFolder(folder, setup, code_page, &planned, &error)) {
@@ -302,14 +307,14 @@ FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
   FleetRow row = RowOfPlan(planned.plan, name, std::move(planned.warnings), code_page);
   row.folder = folder;
   if (!setup.after_root) return row;
-  const fs::path after = fs::path(*setup.after_root) / fs::path(name);
-  std::error_code code;
-  if (!fs::is_directory(after, code)) {
+  const AfterFolder after = FindAfterFolder(*setup.after_root, below, name);
+  if (after.warning) row.warnings.push_back(*after.warning);
+  if (!after.path) {
     row.verdict = verdict::kNotCollected;
     return row;
   }
   Collected collected;
-  if (!ReadCollected(after.string(), &collected, &error, code_page.LeadByteRanges())) {
+  if (!ReadCollected(*after.path, &collected, &error, code_page.LeadByteRanges())) {
     row.verdict = verdict::kUnreadable;
     row.differences.push_back(error.message);
     return row;

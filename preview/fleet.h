@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "preview/code_page.h"
+#include "preview/fleet_folders.h"
 #include "preview/machine_folder.h"
 #include "preview/plan.h"
 #include "preview/tails.h"
@@ -78,9 +79,11 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
                 FolderPlan* planned, FolderError* error);
 
 // The row of one machine folder. A machine whose files do not read gets its
-// error in the row.
+// error in the row. below: the folder's place below the folder given (see
+// FoundFolder), where its after folder is looked for first; empty: its name.
 FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
-                          const FleetSetup& setup, const CodePage& code_page);
+                          const FleetSetup& setup, const CodePage& code_page,
+                          const std::string& below = "");
 // The row of a plan already made, with the warnings of its folder.
 FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
                    std::vector<Warning> folder_warnings, const CodePage& code_page);

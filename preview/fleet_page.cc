@@ -192,6 +192,7 @@ const char* const kStyle = R"(
 body{margin:0 auto;max-width:1200px;padding:24px 32px 48px;font:15px/1.45 system-ui,"Segoe UI","DejaVu Sans",Arial,sans-serif;color:var(--ink);background:var(--back)}
 h1{font-size:26px;margin:0 0 2px}
 .from{color:var(--muted);margin:0 0 16px;overflow-wrap:anywhere}
+.notice{color:var(--warn);margin:-8px 0 12px;overflow-wrap:anywhere}
 .tiles{display:flex;flex-wrap:wrap;gap:10px;margin:0 0 10px}
 .tiles a{flex:1 1 140px;background:#fff;border:1px solid var(--line);border-radius:8px;padding:8px 14px;color:var(--muted);text-decoration:none}
 .tiles a:hover{border-color:var(--bar)}
@@ -514,6 +515,7 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   Escape(title, &out);
   out += "</h1>\n";
   if (!info.generated_from.empty()) out += "<p class=from>" + Escaped(info.generated_from) + "</p>\n";
+  for (const std::string& note : info.notes) out += "<p class=notice>" + Escaped(note) + "</p>\n";
 
   // The headline: what needs attention, each a link to its section.
   const auto tile = [&](const char* id, size_t n, const char* what, Tone tone) {

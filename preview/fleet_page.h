@@ -13,6 +13,7 @@ namespace preview {
 struct FleetPageInfo {
   std::string title;           // "Fleet plan"; empty: that
   std::string generated_from;  // the folders and tails, in words
+  std::vector<std::string> notes;  // what was found of the folders, to look at
 };
 
 // A self-contained page: inline style only, no script, nothing fetched.

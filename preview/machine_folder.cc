@@ -57,16 +57,6 @@ bool ReadAll(const fs::path& path, std::string* content) {
   return !in.bad();
 }
 
-bool IsMachineFolder(const std::string& folder) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::string name = AsciiLower(entry.path().filename().string());
-    if (name == "ver.txt" || IsReg(name)) return true;
-  }
-  return false;
-}
-
 bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFolder* machine,
                        FolderError* error, const regfile::LeadBytes& lead_bytes) {
   *machine = MachineFolder{};
@@ -182,67 +172,6 @@ std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_
     }
   }
   return warnings;
-}
-
-std::vector<std::string> ExpandFolders(const std::vector<std::string>& arguments) {
-  std::vector<std::string> folders;
-  for (const std::string& argument : arguments) {
-    std::error_code error;
-    if (!fs::is_directory(argument, error) || IsMachineFolder(argument)) {
-      folders.push_back(argument);
-      continue;
-    }
-    std::vector<fs::path> machines;
-    for (const auto& entry : fs::directory_iterator(argument, error)) {
-      if (entry.is_directory(error) && IsMachineFolder(entry.path().string())) {
-        machines.push_back(entry.path());
-      }
-    }
-    std::sort(machines.begin(), machines.end());
-    // A folder with no machine in it stays, so that its row says so.
-    if (machines.empty()) folders.push_back(argument);
-    for (const fs::path& m : machines) folders.push_back(m.string());
-  }
-  return folders;
-}
-
-std::vector<std::string> MachineNames(const std::vector<std::string>& folders) {
-  std::vector<std::vector<std::string>> parts(folders.size());
-  for (size_t i = 0; i < folders.size(); ++i) {
-    std::error_code error;
-    fs::path path = fs::absolute(fs::path(folders[i]), error).lexically_normal();
-    if (path.has_relative_path() && path.filename().empty()) path = path.parent_path();
-    for (const fs::path& part : path.relative_path()) {
-      if (!part.empty()) parts[i].push_back(part.string());
-    }
-    if (parts[i].empty()) parts[i].push_back(path.string());
-  }
-  std::vector<size_t> depth(folders.size(), 1);
-  const auto name = [&](size_t i) {
-    std::string joined;
-    const std::vector<std::string>& p = parts[i];
-    for (size_t k = p.size() - std::min(depth[i], p.size()); k < p.size(); ++k) {
-      joined += (joined.empty() ? "" : "/") + p[k];
-    }
-    return joined;
-  };
-  for (bool grew = true; grew;) {
-    grew = false;
-    std::map<std::string, std::vector<size_t>> by_name;
-    for (size_t i = 0; i < folders.size(); ++i) by_name[AsciiLower(name(i))].push_back(i);
-    for (const auto& [n, members] : by_name) {
-      if (members.size() < 2) continue;
-      for (size_t i : members) {
-        if (depth[i] < parts[i].size()) {
-          ++depth[i];
-          grew = true;
-        }
-      }
-    }
-  }
-  std::vector<std::string> names;
-  for (size_t i = 0; i < folders.size(); ++i) names.push_back(name(i));
-  return names;
 }
 
 }  // namespace preview

@@ -46,9 +46,6 @@ struct FolderError {
 // The whole content of a file; false when it does not read.
 bool ReadAll(const std::filesystem::path& path, std::string* content);
 
-// True when the folder holds ver.txt or a .reg file (any letter case).
-bool IsMachineFolder(const std::string& folder);
-
 // Reads a machine folder. ver.txt is read when present; with need_version
 // its absence or an unknown version is an error. False with the error.
 // lead_bytes: those of the machine's code page (see regfile::Parse).
@@ -64,16 +61,5 @@ std::vector<Warning> OtherRootWarnings(const std::vector<Source>& sources);
 // files for one key, a 2000 or XP machine without the adapters' export.
 std::vector<Warning> ExportWarnings(const std::vector<Source>& sources,
                                     bool nt_family);
-
-// The machine folders the command line names: a machine folder stands for
-// itself, any other folder for each of its subfolders that is a machine
-// folder (one level, in name order). Paths that are no folder are kept, so
-// that their row says so.
-std::vector<std::string> ExpandFolders(const std::vector<std::string>& arguments);
-
-// The machines' names: each folder's own name (its real name for "." and
-// the like); where names clash, the parent folders' names before it,
-// joined by "/", as far up as it takes.
-std::vector<std::string> MachineNames(const std::vector<std::string>& folders);
 
 }  // namespace preview

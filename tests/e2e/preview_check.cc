@@ -377,11 +377,14 @@ std::vector<std::string> CompareCsv(const std::string& windows,
 std::vector<preview::FleetRow> PlanParent(const fs::path& parent,
                                           const preview::FleetSetup& setup,
                                           const preview::CodePage& code_page) {
-  const std::vector<std::string> folders = preview::ExpandFolders({parent.string()});
+  const preview::FleetFolders found = preview::FindMachines({parent.string()});
+  std::vector<std::string> folders;
+  for (const preview::FoundFolder& f : found.folders) folders.push_back(f.path);
   const std::vector<std::string> names = preview::MachineNames(folders);
   std::vector<preview::FleetRow> rows;
   for (size_t i = 0; i < folders.size(); ++i) {
-    rows.push_back(preview::PlanFleetMachine(folders[i], names[i], setup, code_page));
+    rows.push_back(preview::PlanFleetMachine(folders[i], names[i], setup, code_page,
+                                             found.folders[i].below));
   }
   return rows;
 }

@@ -13,6 +13,7 @@
 #include "tests/preview/test_machine.h"
 #include "preview/display.h"
 #include "preview/fleet.h"
+#include "preview/fleet_folders.h"
 #include "preview/machine_folder.h"
 #include "preview/tails.h"
 #include "preview/windows_version.h"
@@ -77,42 +78,6 @@ TEST(MachineNames, FolderNamesAndParentsWhereTheyClash) {
     SCOPED_TRACE(c.folders.front());
     EXPECT_EQ(c.names, preview::MachineNames(c.folders));
   }
-}
-
-TEST(ExpandFolders, ParentFoldersStandForTheirMachines) {
-  const fs::path dir = Scratch("expand");
-  Write(dir / "site" / "PC2" / "ver.txt", kXp);
-  Write(dir / "site" / "PC1" / "x.REG", kAdapters);
-  Write(dir / "site" / "notes" / "readme.txt", "not a machine");
-  Write(dir / "site" / "grand" / "PC9" / "ver.txt", kXp);  // two levels down: not found
-  Write(dir / "machine" / "VER.TXT", kXp);
-  Write(dir / "machine" / "old" / "ver.txt", kXp);  // a machine folder is itself only
-  fs::create_directories(dir / "empty");
-  const struct {
-    std::vector<std::string> given;
-    std::vector<std::string> found;
-  } cases[] = {
-      {{"site"}, {"site/PC1", "site/PC2"}},
-      {{"machine"}, {"machine"}},
-      {{"machine", "site"}, {"machine", "site/PC1", "site/PC2"}},
-      {{"empty"}, {"empty"}},     // stays, so that its row says so
-      {{"absent"}, {"absent"}},   // likewise
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> given, found;
-    for (const std::string& g : c.given) given.push_back((dir / g).string());
-    for (const std::string& f : c.found) found.push_back((dir / f).string());
-    std::vector<std::string> expanded = preview::ExpandFolders(given);
-    for (std::string& e : expanded) e = fs::path(e).lexically_normal().string();
-    EXPECT_EQ(found, expanded) << c.given.front();
-  }
-  preview::FleetSetup setup;
-  const preview::FleetRow empty =
-      preview::PlanFleetMachine((dir / "empty").string(), "empty", setup, Cp1252());
-  EXPECT_TRUE(empty.failed);
-  EXPECT_EQ("folder", empty.error_kind);
-  EXPECT_NE(std::string::npos, empty.error.find("no machine folder")) << empty.error;
-  fs::remove_all(dir);
 }
 
 TEST(Tails, OnePerFamilyTheRestTakeTheDefault) {
