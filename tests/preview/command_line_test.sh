@@ -66,7 +66,10 @@ expect "plan, bad --tail-for" 2 "FAMILY=TAIL" plan --tail-for nt=/S "$pc1"
 expect "plan, tail of no option" 0 'warning: the tail "/S /I1 -gina" matches no option' plan --tail "/S /I1 -gina" "$pc1"
 expect "fleet" 0 "pc1,xp,Windows XP,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
 expect "fleet of a parent folder" 1 "pc2,,,,,,,,," fleet "$work/site"
-expect "fleet summary" 1 "fleet: 2 machines, 1 planned, 1 failed" fleet "$work/site"
+# The folder without a machine counts as a machine that failed: every
+# folder found is a row.
+expect "fleet summary" 1 "fleet: 3 machines, 1 planned, 2 failed" fleet "$work/site"
+expect "plan of a parent folder" 2 "is a folder of machine folders" plan "$work/site"
 expect "fleet summary names the failure" 1 "failed: pc2: $pc2/ver.txt: ver.txt names no Windows version" fleet "$work/site"
 expect "fleet warns of a tail of no option" 1 "tail matches no option: 1 machine" fleet --tail "/S /I1 -gina" "$work/site"
 expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$pc1"
