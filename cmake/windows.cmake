@@ -122,6 +122,8 @@ target_compile_definitions(launcher-preview PRIVATE
 target_compile_options(launcher-preview PRIVATE -O2 -fexceptions -frtti
   -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 target_link_options(launcher-preview PRIVATE
+  # wmain: the arguments in UTF-16, whatever the ANSI code page holds.
+  -municode
   -static -static-libgcc -static-libstdc++ -s
   -Wl,--subsystem,console:5.01
   -Wl,--major-os-version,5 -Wl,--minor-os-version,1

@@ -23,6 +23,7 @@
 #include "launcher/options.h"
 #include "preview/exports.h"
 #include "preview/display.h"
+#include "preview/paths.h"
 #include "preview/fleet.h"
 #include "preview/fleet_folders.h"
 #include "preview/fleet_page.h"
@@ -48,7 +49,7 @@ struct InputError {
 };
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw InputError{path + ": cannot read: " + std::strerror(errno)};
   std::ostringstream content;
   content << in.rdbuf();
@@ -57,7 +58,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 Source Load(const std::string& path, const CodePage& code_page) {
-  if (fs::is_directory(path)) throw InputError{path + ": is a folder, not a .reg file"};
+  if (fs::is_directory(PathOf(path))) throw InputError{path + ": is a folder, not a .reg file"};
   Source source{path, {}};
   regfile::Error error;
   if (!regfile::Parse(ReadFile(path), &source.file, &error, code_page.LeadByteRanges())) {
@@ -87,24 +88,24 @@ void WriteAll(const std::vector<std::pair<std::string, std::string>>& all) {
   }
   std::vector<std::string> temporaries;
   const auto discard = [&] {
-    for (const std::string& t : temporaries) fs::remove(t);
+    for (const std::string& t : temporaries) fs::remove(PathOf(t));
   };
   for (const auto& [path, content] : files) {
     const std::string temporary = path + ".tmp-launcher-preview";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(temporary), std::ios::binary | std::ios::trunc);
     if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
     if (!out) {
       const std::string reason = std::strerror(errno);
       discard();
-      fs::remove(temporary);
+      fs::remove(PathOf(temporary));
       throw InputError{path + ": cannot write: " + reason};
     }
     temporaries.push_back(temporary);
   }
   for (size_t i = 0; i < files.size(); ++i) {
     std::error_code error;
-    fs::rename(temporaries[i], files[i].first, error);
+    fs::rename(PathOf(temporaries[i]), PathOf(files[i].first), error);
     if (error) {
       discard();
       throw InputError{files[i].first + ": cannot write: " + error.message()};
@@ -175,12 +176,34 @@ Machine BaseMachine(const PlanOptions& options) {
   machine.current_dir = options.current_dir;
   machine.program = options.program;
   if (options.package) {
-    if (!fs::is_directory(*options.package)) {
+    if (!fs::is_directory(PathOf(*options.package))) {
       throw InputError{*options.package + ": not a folder"};
     }
     machine.package_dir = *options.package;
   }
   return machine;
+}
+
+// The options that are text of the machine (its command line, paths as it
+// sees them) in its ANSI code page. Arguments arrive in UTF-8 (a terminal's
+// text, or Windows' UTF-16 arguments converted); one that is no UTF-8 is
+// taken as the machine's bytes already.
+PlanOptions InMachineText(PlanOptions options, const CodePage& code_page) {
+  const auto convert = [&](std::string& text) {
+    if (const std::optional<std::u16string> units = Utf16FromUtf8(text)) {
+      text = code_page.ToAnsi(*units);
+    }
+  };
+  const auto convert_optional = [&](std::optional<std::string>& text) {
+    if (text) convert(*text);
+  };
+  convert_optional(options.tail);
+  for (std::string& tail : options.tail_for) convert(tail);
+  convert_optional(options.command_line);
+  convert_optional(options.program);
+  convert_optional(options.system_dir);
+  convert(options.current_dir);
+  return options;
 }
 
 // What every machine of a fleet (or the one of plan and verify) shares.
@@ -267,6 +290,10 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which) {
                         "rollout, by machine name: adds the verdict columns");
     command->add_option("--html", options->html,
                         "Write the fleet at a glance as one self-contained HTML page");
+    command->add_option("--jobs", options->jobs,
+                        "Machines planned side by side (default: one per core; 1 plans "
+                        "them one after another on the program's own thread)")
+        ->check(CLI::Range(1u, 256u));
     return;
   }
   command->add_option("--after", options->after,
@@ -285,12 +312,12 @@ int RunPlan(const PlanOptions& options) {
         options.codepage.value_or(options.live ? LiveCodePage() : 1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
     const bool file_to_stdout = OneToStdout({&options.after, &options.changes});
-    const FleetSetup setup = SetupOf(options);
+    const FleetSetup setup = SetupOf(InMachineText(options, *code_page));
 
     // One machine folder, or .reg files.
     std::optional<std::string> folder;
     for (const std::string& path : options.reg_files) {
-      if (!fs::is_directory(path)) continue;
+      if (!fs::is_directory(PathOf(path))) continue;
       if (options.reg_files.size() > 1) {
         throw InputError{path + ": is a folder; give one machine folder, or .reg files"};
       }
@@ -433,17 +460,18 @@ void Summary(const std::vector<FleetRow>& rows) {
 
 // The folders and tails of a fleet, in words, for its page.
 std::string Described(const std::vector<std::string>& arguments, const PlanOptions& options,
-                      const FleetSetup& setup) {
+                      const FleetSetup& setup, const CodePage& code_page) {
+  const auto shown = [&](const std::string& tail) { return Utf8FromAnsi(tail, code_page); };
   std::string text;
   for (const std::string& a : arguments) text += (text.empty() ? "" : " ") + a;
   if (options.command_line) {
     text += "; command line " + *options.command_line;
   } else {
     for (const auto& [family, tail] : setup.tails.by_family) {
-      text += "; " + std::string(FamilyName(family)) + " tail \"" + tail + "\"";
+      text += "; " + std::string(FamilyName(family)) + " tail \"" + shown(tail) + "\"";
     }
     text += std::string("; ") + (setup.tails.by_family.empty() ? "" : "other families' ") +
-            "tail \"" + setup.tails.all + "\"";
+            "tail \"" + shown(setup.tails.all) + "\"";
   }
   if (options.after_root) text += "; after the rollout: " + *options.after_root;
   return text;
@@ -460,9 +488,9 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
         CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
     page_to_stdout = OneToStdout({&options.html});
-    FleetSetup setup = SetupOf(options);
+    FleetSetup setup = SetupOf(InMachineText(options, *code_page));
     setup.after_root = options.after_root;
-    if (options.after_root && !fs::is_directory(*options.after_root)) {
+    if (options.after_root && !fs::is_directory(PathOf(*options.after_root))) {
       throw InputError{*options.after_root + ": not a folder"};
     }
     if (arguments.empty()) throw InputError{"fleet: no machine folder given"};
@@ -476,7 +504,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     const bool show = StderrIsTerminal();
     const auto begin = std::chrono::steady_clock::now();
     RunInParallel(
-        folders.size(), Cores(),
+        folders.size(), options.jobs.value_or(Cores()),
         [&](size_t i) {
           rows[i] = PlanFleetMachine(folders[i], names[i], setup, *code_page,
                                      found.folders[i].below);
@@ -495,7 +523,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     if (options.html) {
       FleetPageInfo info;
       info.title = "Fleet plan";
-      info.generated_from = Described(arguments, options, setup);
+      info.generated_from = Described(arguments, options, setup, *code_page);
       for (const Warning& w : found.warnings) info.notes.push_back(w.text);
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
@@ -526,9 +554,9 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
     const std::unique_ptr<CodePage> code_page =
         CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
-    const FleetSetup setup = SetupOf(options);
+    const FleetSetup setup = SetupOf(InMachineText(options, *code_page));
     for (const std::string& folder : {before, after}) {
-      if (!fs::is_directory(folder)) throw InputError{folder + ": not a folder"};
+      if (!fs::is_directory(PathOf(folder))) throw InputError{folder + ": not a folder"};
     }
     FolderPlan planned;
     FolderError folder_error;

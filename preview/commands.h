@@ -29,6 +29,7 @@ struct PlanOptions {
   // fleet
   std::optional<std::string> html;
   std::optional<std::string> after_root;
+  std::optional<unsigned> jobs;  // machines planned side by side; none: one per core
 };
 
 // Which command the options are for.

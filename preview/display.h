@@ -2,6 +2,7 @@
 // and JSON, values in regedit's notation.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/memory_platform.h"
@@ -14,6 +15,8 @@ namespace preview {
 std::string AsciiLower(std::string text);
 
 std::string Utf8(const std::u16string& units);
+// UTF-8 as UTF-16; nullopt for bytes that are no UTF-8.
+std::optional<std::u16string> Utf16FromUtf8(const std::string& text);
 // Text for a message or a CSV cell: valid UTF-8 kept, control characters
 // and bytes that are no UTF-8 written as \xNN, so no raw byte gets through.
 std::string PrintableUtf8(const std::string& text);

@@ -9,6 +9,7 @@
 #include "adapter/write_block_size.h"
 #include "platform/memory_utf16.h"
 #include "preview/display.h"
+#include "preview/paths.h"
 #include "preview/exports.h"
 #include "preview/windows_version.h"
 
@@ -44,7 +45,7 @@ std::string KeyText(platform::Root root, const char* path) {
   return std::string(regfile::RootName(root)) + "\\" + path;
 }
 
-std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
+std::string BaseName(const std::string& path) { return Utf8Of(PathOf(path).filename()); }
 
 }  // namespace
 
@@ -66,12 +67,12 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
     return false;
   };
   std::error_code code;
-  if (!fs::is_directory(folder, code)) return fail(folder + ": not a folder", "folder");
+  if (!fs::is_directory(PathOf(folder), code)) return fail(folder + ": not a folder", "folder");
   std::vector<fs::path> files;
   fs::path ver;
-  for (const auto& entry : fs::directory_iterator(folder, code)) {
+  for (const auto& entry : fs::directory_iterator(PathOf(folder), code)) {
     if (!entry.is_regular_file(code)) continue;
-    const std::string name = AsciiLower(entry.path().filename().string());
+    const std::string name = AsciiLower(Utf8Of(entry.path().filename()));
     if (name == "ver.txt") ver = entry.path();
     if (IsReg(name)) files.push_back(entry.path());
   }
@@ -80,19 +81,19 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
 
   if (!ver.empty()) {
     std::string text, reason;
-    if (!ReadAll(ver, &text)) return fail(ver.string() + ": cannot read", "ver.txt");
+    if (!ReadAll(ver, &text)) return fail(Utf8Of(ver) + ": cannot read", "ver.txt");
     machine->version = VersionFromVer(text, &reason);
-    if (!machine->version && need_version) return fail(ver.string() + ": " + reason, "ver.txt");
+    if (!machine->version && need_version) return fail(Utf8Of(ver) + ": " + reason, "ver.txt");
   } else if (need_version) {
     return fail(folder + ": no ver.txt, and no --windows given", "ver.txt");
   }
   for (const fs::path& file : files) {
-    Source source{file.string(), {}};
+    Source source{Utf8Of(file), {}};
     std::string content;
-    if (!ReadAll(file, &content)) return fail(file.string() + ": cannot read", ".reg file");
+    if (!ReadAll(file, &content)) return fail(Utf8Of(file) + ": cannot read", ".reg file");
     regfile::Error parse_error;
     if (!regfile::Parse(content, &source.file, &parse_error, lead_bytes)) {
-      return fail(file.string() +
+      return fail(Utf8Of(file) +
                       (parse_error.line > 0 ? ":" + std::to_string(parse_error.line) : "") +
                       ": " + parse_error.message,
                   ".reg file");

@@ -17,10 +17,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "preview/commands.h"
+#include "preview/display.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Main(int argc, char** argv) {
   CLI::App app{"Shows what the launcher will do on a machine, from its registry exports."};
   app.name("launcher-preview");
   app.require_subcommand(1);
@@ -93,3 +98,22 @@ int main(int argc, char** argv) {
   if (*verify) return preview::RunVerify(verify_options, verify_before, verify_after);
   return preview::RunPlan(plan_options);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over in UTF-16; the preview takes them in
+// UTF-8, as folder names may lie beyond the ANSI code page.
+int wmain(int argc, wchar_t** wide) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    arguments.push_back(preview::Utf8(reinterpret_cast<const char16_t*>(wide[i])));
+  }
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  return Main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Main(argc, argv); }
+#endif

@@ -3,11 +3,12 @@
 #include <atomic>
 #include <vector>
 
+#include <chrono>
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
-#include <chrono>
 #include <thread>
 #endif
 
@@ -69,6 +70,20 @@ void RunInParallel(size_t count, unsigned workers,
   work.job = &job;
   if (workers == 0) workers = 1;
   if (workers > count) workers = count > 0 ? static_cast<unsigned>(count) : 1;
+  if (workers == 1) {
+    // No thread at all: where threads cannot be had, one worker is the
+    // calling thread itself.
+    auto last = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < count; ++i) {
+      job(i);
+      if (std::chrono::steady_clock::now() - last >= std::chrono::milliseconds(250)) {
+        last = std::chrono::steady_clock::now();
+        progress(i + 1);
+      }
+    }
+    progress(count);
+    return;
+  }
   work.running = workers;
 #ifdef _WIN32
   std::vector<HANDLE> threads;

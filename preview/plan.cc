@@ -8,6 +8,7 @@
 #include "launcher/options.h"
 #include "launcher/staging.h"
 #include "preview/display.h"
+#include "preview/paths.h"
 #include "preview/run_facts.h"
 #include "preview/windows_version.h"
 
@@ -84,15 +85,15 @@ std::vector<std::string> PackageNames() {
 std::map<std::string, std::string> HostPackage(const std::string& dir) {
   std::map<std::string, std::string> files;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(dir, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& entry : fs::directory_iterator(PathOf(dir), error)) {
+    const std::string name = Utf8Of(entry.path().filename());
     if (entry.is_regular_file(error)) {
-      files[AsciiLower(name)] = entry.path().string();
+      files[AsciiLower(name)] = Utf8Of(entry.path());
     } else if (entry.is_directory(error) && AsciiLower(name) == "data3.cab") {
       for (const auto& inner : fs::directory_iterator(entry.path(), error)) {
         if (inner.is_regular_file(error)) {
-          files["data3.cab\\" + AsciiLower(inner.path().filename().string())] =
-              inner.path().string();
+          files["data3.cab\\" + AsciiLower(Utf8Of(inner.path().filename()))] =
+              Utf8Of(inner.path());
         }
       }
     }

@@ -8,6 +8,7 @@
 #include "launcher/launcher.h"
 #include "platform/memory_utf16.h"
 #include "preview/display.h"
+#include "preview/paths.h"
 #include "preview/run_facts.h"
 #include "preview/windows_version.h"
 
@@ -259,11 +260,11 @@ bool ReadStagedList(const std::string& folder, std::optional<std::vector<std::st
                     FolderError* error) {
   staged->reset();
   std::error_code code;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
-    if (AsciiLower(entry.path().filename().string()) != "staged.txt") continue;
+  for (const auto& entry : std::filesystem::directory_iterator(PathOf(folder), code)) {
+    if (AsciiLower(Utf8Of(entry.path().filename())) != "staged.txt") continue;
     std::string text;
     if (!ReadAll(entry.path(), &text)) {
-      *error = {entry.path().string() + ": cannot read", "staged.txt"};
+      *error = {Utf8Of(entry.path()) + ": cannot read", "staged.txt"};
       return false;
     }
     *staged = StagedNames(text);
@@ -278,17 +279,17 @@ bool ReadCollected(const std::string& folder, Collected* collected, FolderError*
   *collected = Collected{};
   collected->sources = std::move(machine.sources);
   std::error_code code;
-  collected->empty = std::filesystem::is_empty(folder, code) && !code;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
-    if (AsciiLower(entry.path().filename().string()) != "ver.txt") continue;
+  collected->empty = std::filesystem::is_empty(PathOf(folder), code) && !code;
+  for (const auto& entry : std::filesystem::directory_iterator(PathOf(folder), code)) {
+    if (AsciiLower(Utf8Of(entry.path().filename())) != "ver.txt") continue;
     std::string text, reason;
     if (!ReadAll(entry.path(), &text)) {
-      *error = {entry.path().string() + ": cannot read", "ver.txt"};
+      *error = {Utf8Of(entry.path()) + ": cannot read", "ver.txt"};
       return false;
     }
     collected->version = VersionFromVer(text, &reason);
     if (!collected->version) {
-      *error = {entry.path().string() + ": " + reason, "ver.txt"};
+      *error = {Utf8Of(entry.path()) + ": " + reason, "ver.txt"};
       return false;
     }
   }

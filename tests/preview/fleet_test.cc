@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/preview/test_machine.h"
@@ -178,6 +179,13 @@ TEST(Fleet, EveryJobRunsOnceWhateverTheThreads) {
     for (const auto& r : runs) EXPECT_EQ(1, r.load());
     EXPECT_EQ(runs.size(), last);
   }
+  // One worker is the calling thread: no thread is made where none can be.
+  bool elsewhere = false;
+  const std::thread::id caller = std::this_thread::get_id();
+  preview::RunInParallel(
+      10, 1, [&](size_t) { elsewhere = elsewhere || std::this_thread::get_id() != caller; },
+      [](size_t) {});
+  EXPECT_FALSE(elsewhere);
 }
 
 // The batch file runs on command.com and cmd alike: CR LF only, the keys
