@@ -26,6 +26,10 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2
 bash scripts/check_exe.sh build/win32/launcher.exe
 
+echo "== the preview's Windows build under Wine: a fleet in nested sites, names beyond the ANSI code page"
+bash tests/preview/windows_build_fleet_test.sh build/win32/launcher-preview.exe \
+  build/host/launcher-preview build/host/fleet_generate
+
 echo "== end-to-end under Wine"
 bash scripts/e2e.sh
 
