@@ -23,6 +23,7 @@
 #include "launcher/options.h"
 #include "preview/exports.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 #include "preview/fleet.h"
 #include "preview/fleet_page.h"
 #include "preview/live.h"
@@ -132,7 +133,7 @@ Tails TailsOf(const PlanOptions& options) {
 }
 
 void Warn(const std::string& text) {
-  std::cerr << "launcher-preview: warning: " << PrintableUtf8(text) << "\n";
+  std::cerr << "launcher-preview: warning: " << EscapeText(text) << "\n";
 }
 
 // Every tail given that matches no option: said once, before any machine.
@@ -351,9 +352,9 @@ int RunPlan(const PlanOptions& options) {
       nlohmann::ordered_json json = PlanJson(plan, *code_page);
       json["warnings"] = nlohmann::ordered_json::array();
       for (const Warning& w : row.warnings) {
-        json["warnings"].push_back({{"kind", w.kind}, {"text", PrintableUtf8(w.text)}});
+        json["warnings"].push_back({{"kind", w.kind}, {"text", w.text}});
       }
-      report = json.dump(2) + "\n";
+      report = DumpJson(json, 2) + "\n";
     } else {
       report = PlanText(plan, *code_page);
     }
@@ -362,7 +363,7 @@ int RunPlan(const PlanOptions& options) {
     if (!file_to_stdout) std::cout << report;
     return 0;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
 }
@@ -395,7 +396,7 @@ void Summary(const std::vector<FleetRow>& rows) {
       text += "  ... and " + std::to_string(failed - kShown) + " more failed (see the error column)\n";
       break;
     }
-    text += "  failed: " + row.machine + ": " + PrintableUtf8(row.error) + "\n";
+    text += "  failed: " + EscapeText(row.machine) + ": " + EscapeText(row.error) + "\n";
   }
   std::map<std::string, size_t> verdicts;
   for (const FleetRow& row : rows) {
@@ -408,7 +409,7 @@ void Summary(const std::vector<FleetRow>& rows) {
   for (const auto& [kind, machines] : warned) {
     std::string some;
     for (size_t i = 0; i < machines.size() && i < 5; ++i) {
-      some += (i == 0 ? "" : ", ") + machines[i];
+      some += (i == 0 ? "" : ", ") + EscapeText(machines[i]);
     }
     if (machines.size() > 5) some += ", ...";
     text += "  warning: " + kind + ": " + std::to_string(machines.size()) + " machine" +
@@ -481,7 +482,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     const bool verdicts = options.after_root.has_value();
     std::string out;
     if (options.json) {
-      for (const FleetRow& row : rows) out += FleetJson(row, verdicts).dump() + "\n";
+      for (const FleetRow& row : rows) out += DumpJson(FleetJson(row, verdicts)) + "\n";
     } else {
       out = FleetHeader(verdicts) + "\n";
       for (const FleetRow& row : rows) out += FleetLine(row, verdicts) + "\n";
@@ -489,7 +490,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     WriteAll(files);
     if (!page_to_stdout) std::cout << out;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
   Summary(rows);
@@ -520,13 +521,13 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
     }
     const Verification verification = Verify(planned.plan, collected, *code_page);
     if (options.json) {
-      std::cout << VerificationJson(verification).dump(2) << "\n";
+      std::cout << DumpJson(VerificationJson(verification), 2) << "\n";
     } else {
       std::cout << VerificationText(verification);
     }
     return verification.verdict == verdict::kAsPlanned ? 0 : 1;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
 }

@@ -368,8 +368,8 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
       Figure& figure = verdict_block.At("verdict", *row.verdict, *row.verdict);
       ++figure.count;
       std::string differences;
-      for (const std::string& difference : row.differences) {
-        differences += (differences.empty() ? "" : "; ") + difference;
+      for (const Difference& difference : row.differences) {
+        differences += (differences.empty() ? "" : "; ") + DifferenceText(difference);
       }
       figure.Under(differences.empty() ? "no differences" : differences, machine, r);
     }

@@ -19,6 +19,7 @@
 #include <iostream>
 
 #include "preview/commands.h"
+#include "preview/escape.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Shows what the launcher will do on a machine, from its registry exports."};
@@ -83,7 +84,8 @@ int main(int argc, char** argv) {
       std::cout << asked->help();
       return 0;
     }
-    std::cerr << "launcher-preview: " << error.what() << "\n";
+    // Arguments may be names from the field (a parent folder's glob).
+    std::cerr << "launcher-preview: " << preview::EscapeText(error.what()) << "\n";
     return 2;
   }
 
