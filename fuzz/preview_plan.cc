@@ -23,6 +23,7 @@
 #include "launcher/dispatch.h"
 #include "preview/changes.h"
 #include "preview/code_page.h"
+#include "preview/escape.h"
 #include "preview/exports.h"
 #include "preview/fleet.h"
 #include "preview/machine_folder.h"
@@ -71,8 +72,8 @@ bool PrintableAscii(const std::string& text) {
   return true;
 }
 
-// Well-formed UTF-8 without control characters: one CSV line, safe on a
-// terminal.
+// Well-formed UTF-8 without control characters (C0, DEL, C1) or the line
+// separators U+2028 and U+2029: one CSV line, safe on a terminal.
 bool PrintableUtf8Line(const std::string& text) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
@@ -99,6 +100,8 @@ bool PrintableUtf8Line(const std::string& text) {
       return false;
     }
     if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) return false;
+    if (c == 0xC2 && s[i + 1] < 0xA0) return false;
+    if (c == 0xE2 && s[i + 1] == 0x80 && (s[i + 2] == 0xA8 || s[i + 2] == 0xA9)) return false;
     for (size_t k = 2; k < len; ++k) {
       if ((s[i + k] & 0xC0) != 0x80) return false;
     }
@@ -167,12 +170,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const preview::Plan plan = preview::MakePlan(machine, code_page);
   (void)preview::PlanText(plan, code_page);
-  // dump() throws on text that is not UTF-8; uncaught, that is a finding.
+  // Plain dump() throws on text that is not UTF-8: the plan's texts are
+  // converted from the code page, so an uncaught throw is a finding.
   (void)preview::PlanJson(plan, code_page).dump(2);
+  if (!PrintableUtf8Line(preview::DumpJson(preview::PlanJson(plan, code_page)))) {
+    Violated("plan JSON with a raw control character or line separator");
+  }
   const preview::FleetRow row = preview::RowOfPlan(plan, "PC042", std::move(warnings), code_page);
   const std::string line = preview::FleetLine(row);
   if (!PrintableUtf8Line(line)) Violated("a CSV line with a control character or bad UTF-8");
   (void)preview::FleetJson(row).dump();
+  if (!PrintableUtf8Line(preview::DumpJson(preview::FleetJson(row)))) {
+    Violated("fleet JSON with a raw control character or line separator");
+  }
 
   ReadsBack(regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                            preview::StateItems(preview::KeysToShow(plan.before, plan.after,

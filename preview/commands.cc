@@ -24,6 +24,7 @@
 #include "preview/exports.h"
 #include "preview/display.h"
 #include "preview/paths.h"
+#include "preview/escape.h"
 #include "preview/fleet.h"
 #include "preview/fleet_folders.h"
 #include "preview/fleet_page.h"
@@ -134,7 +135,7 @@ Tails TailsOf(const PlanOptions& options) {
 }
 
 void Warn(const std::string& text) {
-  std::cerr << "launcher-preview: warning: " << PrintableUtf8(text) << "\n";
+  std::cerr << "launcher-preview: warning: " << EscapeText(text) << "\n";
 }
 
 // Every tail given that matches no option: said once, before any machine.
@@ -382,9 +383,9 @@ int RunPlan(const PlanOptions& options) {
       nlohmann::ordered_json json = PlanJson(plan, *code_page);
       json["warnings"] = nlohmann::ordered_json::array();
       for (const Warning& w : row.warnings) {
-        json["warnings"].push_back({{"kind", w.kind}, {"text", PrintableUtf8(w.text)}});
+        json["warnings"].push_back({{"kind", w.kind}, {"text", w.text}});
       }
-      report = json.dump(2) + "\n";
+      report = DumpJson(json, 2) + "\n";
     } else {
       report = PlanText(plan, *code_page);
     }
@@ -393,7 +394,7 @@ int RunPlan(const PlanOptions& options) {
     if (!file_to_stdout) std::cout << report;
     return 0;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
 }
@@ -405,7 +406,7 @@ namespace {
 std::optional<std::string> Failure(const FleetRow& row) {
   if (row.failed) return row.error;
   if (row.verdict && *row.verdict == verdict::kUnreadable) {
-    return "after the rollout: " + (row.differences.empty() ? std::string() : row.differences[0]);
+    return "after the rollout: " + (row.differences.empty() ? std::string() : row.differences[0].what);
   }
   return std::nullopt;
 }
@@ -438,7 +439,7 @@ void Summary(const std::vector<FleetRow>& rows) {
       text += "  ... and " + std::to_string(failed - kShown) + " more failed (see the error and differences columns)\n";
       break;
     }
-    text += "  failed: " + PrintableUtf8(row.machine) + ": " + PrintableUtf8(*failure) + "\n";
+    text += "  failed: " + EscapeText(row.machine) + ": " + EscapeText(*failure) + "\n";
   }
   std::map<std::string, size_t> verdicts;
   for (const FleetRow& row : rows) {
@@ -450,7 +451,7 @@ void Summary(const std::vector<FleetRow>& rows) {
   for (const auto& [kind, names] : warned) {
     std::string some;
     for (size_t i = 0; i < names.size() && i < 5; ++i) {
-      some += (i == 0 ? "" : ", ") + PrintableUtf8(names[i]);
+      some += (i == 0 ? "" : ", ") + EscapeText(names[i]);
     }
     if (names.size() > 5) some += ", ...";
     text += "  warning: " + kind + ": " + machines(names.size()) + " (" + some + ")\n";
@@ -530,7 +531,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     const bool verdicts = options.after_root.has_value();
     std::string out;
     if (options.json) {
-      for (const FleetRow& row : rows) out += FleetJson(row, verdicts).dump() + "\n";
+      for (const FleetRow& row : rows) out += DumpJson(FleetJson(row, verdicts)) + "\n";
     } else {
       out = FleetHeader(verdicts) + "\n";
       for (const FleetRow& row : rows) out += FleetLine(row, verdicts) + "\n";
@@ -538,7 +539,7 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     WriteAll(files);
     if (!page_to_stdout) std::cout << out;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
   Summary(rows);
@@ -570,13 +571,13 @@ int RunVerify(const PlanOptions& options, const std::string& before, const std::
     const Verification verification =
         Verify(planned.plan, collected, *code_page, planned.staged_before);
     if (options.json) {
-      std::cout << VerificationJson(verification).dump(2) << "\n";
+      std::cout << DumpJson(VerificationJson(verification), 2) << "\n";
     } else {
       std::cout << VerificationText(verification);
     }
     return verification.verdict == verdict::kAsPlanned ? 0 : 1;
   } catch (const InputError& error) {
-    std::cerr << "launcher-preview: " << PrintableUtf8(error.message) << "\n";
+    std::cerr << "launcher-preview: " << EscapeText(error.message) << "\n";
     return 2;
   }
 }

@@ -13,45 +13,6 @@ std::string AsciiLower(std::string text) {
   return text;
 }
 
-std::string PrintableUtf8(const std::string& text) {
-  std::string out;
-  const auto escape = [&](unsigned char byte) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-    out += hex;
-  };
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7F) {
-      out += text[i++];
-      continue;
-    }
-    // The length of a well-formed sequence starting here, or 0.
-    size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                    : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (length > 0 && i + length <= text.size()) {
-      for (size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 0;
-      }
-      const unsigned char next = length > 0 ? static_cast<unsigned char>(text[i + 1]) : 0;
-      if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) ||
-          (c == 0xF0 && next < 0x90) || (c == 0xF4 && next >= 0x90)) {
-        length = 0;  // overlong, surrogate or beyond U+10FFFF
-      }
-    } else {
-      length = 0;
-    }
-    if (length == 0) {
-      escape(c);
-      ++i;
-    } else {
-      out.append(text, i, length);
-      i += length;
-    }
-  }
-  return out;
-}
-
 std::string Utf8(const std::u16string& units) {
   std::string out;
   out.reserve(units.size());

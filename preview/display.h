@@ -17,9 +17,6 @@ std::string AsciiLower(std::string text);
 std::string Utf8(const std::u16string& units);
 // UTF-8 as UTF-16; nullopt for bytes that are no UTF-8.
 std::optional<std::u16string> Utf16FromUtf8(const std::string& text);
-// Text for a message or a CSV cell: valid UTF-8 kept, control characters
-// and bytes that are no UTF-8 written as \xNN, so no raw byte gets through.
-std::string PrintableUtf8(const std::string& text);
 // Text of the program (ANSI) in UTF-8.
 std::string Utf8FromAnsi(const std::string& ansi, const CodePage& code_page);
 // A stored name in UTF-8.

@@ -5,6 +5,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 #include "preview/paths.h"
 #include "preview/run_facts.h"
 #include "preview/verify.h"
@@ -18,17 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kNone = "(none)";
-
-std::string Field(const std::string& raw) {
-  const std::string text = PrintableUtf8(raw);
-  if (text.find_first_of(",\"") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 std::string Joined(const std::vector<std::string>& parts, const char* between) {
   std::string text;
@@ -117,7 +107,11 @@ Cell CellOf(const FleetRow& row, const std::string& column) {
   if (column == "adapters_tuned") return Cell{std::nullopt, row.adapters_tuned};
   if (column == "warnings") return Cell{std::nullopt, WarningTexts(row.warnings)};
   if (column == "verdict") return Cell{row.verdict, {}};
-  if (column == "differences") return Cell{std::nullopt, row.differences};
+  if (column == "differences") {
+    Cell cell;
+    for (const Difference& d : row.differences) cell.list.push_back(DifferenceText(d));
+    return cell;
+  }
   return Cell{};
 }
 
@@ -165,13 +159,19 @@ std::string FleetLine(const FleetRow& row, bool with_verdicts) {
     const Cell cell = CellOf(row, column.name);
     std::string text;
     if (column.kind == Kind::kList) {
-      text = Joined(cell.list, column.name == "adapters_tuned" ? " " : "; ");
+      std::vector<std::string> items;
+      if (column.name == "differences") {  // regedit's notation in them is escaped already
+        for (const Difference& d : row.differences) items.push_back(ShownDifference(d));
+      } else {
+        for (const std::string& item : cell.list) items.push_back(EscapeText(item));
+      }
+      text = Joined(items, column.name == "adapters_tuned" ? " " : "; ");
     } else if (cell.text) {
-      text = *cell.text;
+      text = EscapeText(*cell.text);
     } else if (!row.failed && ShowsNone(column.name)) {
       text = kNone;
     }
-    line += (first ? "" : ",") + Field(text);
+    line += (first ? "" : ",") + CsvCell(text);
     first = false;
   }
   return line;
@@ -185,7 +185,7 @@ nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts) {
     if (column.kind == Kind::kList) {
       if (!row.failed) {
         value = nlohmann::ordered_json::array();
-        for (const std::string& item : cell.list) value.push_back(PrintableUtf8(item));
+        for (const std::string& item : cell.list) value.push_back(item);
       }
     } else if (cell.text) {
       if (column.kind == Kind::kBool) {
@@ -193,7 +193,7 @@ nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts) {
       } else if (column.kind == Kind::kNumber) {
         value = std::stoi(*cell.text);
       } else {
-        value = PrintableUtf8(*cell.text);
+        value = *cell.text;
       }
     }
     out[column.name] = value;
@@ -316,14 +316,14 @@ FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
   Collected collected;
   if (!ReadCollected(*after.path, &collected, &error, code_page.LeadByteRanges())) {
     row.verdict = verdict::kUnreadable;
-    row.differences.push_back(error.message);
+    row.differences.push_back({error.message, "", ""});
     return row;
   }
   const Verification verification =
       Verify(planned.plan, collected, code_page, planned.staged_before);
   row.verdict = verification.verdict;
-  if (!verification.note.empty()) row.differences.push_back(verification.note);
-  for (const Difference& d : verification.differences) row.differences.push_back(DifferenceText(d));
+  if (!verification.note.empty()) row.differences.push_back({verification.note, "", ""});
+  for (const Difference& d : verification.differences) row.differences.push_back(d);
   return row;
 }
 }  // namespace preview

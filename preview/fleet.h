@@ -13,6 +13,7 @@
 #include "preview/machine_folder.h"
 #include "preview/plan.h"
 #include "preview/tails.h"
+#include "preview/verify.h"
 
 namespace preview {
 
@@ -52,7 +53,7 @@ struct FleetRow {
 
   // After the rollout (fleet --after-root): the verdict and its differences.
   std::optional<std::string> verdict;
-  std::vector<std::string> differences;
+  std::vector<Difference> differences;
 };
 
 // What the fleet shares: the options of every machine.

@@ -394,7 +394,7 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
     if (row.verdict && *row.verdict == verdict::kUnreadable) {
       Figure& kind = failed_by.At("failed", "after folder", "after folder");
       ++kind.count;
-      kind.Line(row.differences.empty() ? machine : row.differences.front());
+      kind.Line(row.differences.empty() ? machine : row.differences.front().what);
       Figure& all = outcome.figures[1];
       ++all.count;
       all.Line(machine);
@@ -403,8 +403,8 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
       Figure& figure = verdict_block.At("verdict", *row.verdict, *row.verdict);
       ++figure.count;
       std::string differences;
-      for (const std::string& difference : row.differences) {
-        differences += (differences.empty() ? "" : "; ") + difference;
+      for (const Difference& difference : row.differences) {
+        differences += (differences.empty() ? "" : "; ") + DifferenceText(difference);
       }
       figure.Under(differences.empty() ? "no differences" : differences, machine, r);
     }

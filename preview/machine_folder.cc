@@ -63,7 +63,7 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
   *machine = MachineFolder{};
   machine->path = folder;
   const auto fail = [&](const std::string& message, const char* kind) {
-    *error = FolderError{PrintableUtf8(message), kind};
+    *error = FolderError{message, kind};
     return false;
   };
   std::error_code code;

@@ -22,6 +22,7 @@
 
 #include "preview/commands.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 
 namespace {
 
@@ -88,7 +89,8 @@ int Main(int argc, char** argv) {
       std::cout << asked->help();
       return 0;
     }
-    std::cerr << "launcher-preview: " << error.what() << "\n";
+    // Arguments may be names from the field (a parent folder's glob).
+    std::cerr << "launcher-preview: " << preview::EscapeText(error.what()) << "\n";
     return 2;
   }
 

@@ -105,7 +105,8 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
     item["data"] = nullptr;
     item["hex"] = nullptr;
     if (change.op == Change::Op::kSetValue || change.op == Change::Op::kDeleteValue) {
-      item["name"] = StoredUtf8(change.value.name, code_page);
+      // regedit's name for a key's default value; null names a key's own change.
+      item["name"] = change.value.name.empty() ? "@" : StoredUtf8(change.value.name, code_page);
     }
     if (change.op == Change::Op::kSetValue) {
       item["type"] = TypeName(change.value.type);

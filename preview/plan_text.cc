@@ -7,6 +7,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 #include "preview/option_table_format.h"
 #include "preview/plan_output.h"
 #include "preview/run_facts.h"
@@ -76,13 +77,18 @@ class Text {
   }
   void Detail(const std::string& text) { out_ << "      " << text << "\n"; }
 
+  // Program text as the plan shows it.
   std::string Show(const std::string& ansi) const {
-    return Utf8FromAnsi(ansi, code_page_);
+    return EscapeText(Utf8FromAnsi(ansi, code_page_));
+  }
+  // A value's name; "@" for the key's default value.
+  std::string ShowName(const std::string& ansi) const {
+    return ansi.empty() ? "@" : Show(ansi);
   }
 
   std::string ValueText(unsigned long type, const std::string& program) const {
-    return Notation(memory::StoredValue{u"", type, memory::StoredData(type, program)},
-                    code_page_, 24);
+    return EscapeNotation(Notation(
+        memory::StoredValue{u"", type, memory::StoredData(type, program)}, code_page_, 24));
   }
 
   std::vector<const Event*> In(Phase phase) const {
@@ -123,7 +129,7 @@ class Text {
       }
     }
     if (created) state = "created";
-    Step("Marker key " + FullName(kMachine, launcher::kMarkerKeyPath) + ": " + state +
+    Step("Marker key " + Show(FullName(kMachine, launcher::kMarkerKeyPath)) + ": " + state +
          ". It stays while the setup runs; the setup removes it when it ends.");
   }
 
@@ -174,18 +180,18 @@ class Text {
       if (e.phase != phase || e.status != 0 || used[i]) continue;
       const std::string id = AsciiLower(FullName(e.root, e.key) + ":" + e.name);
       if (e.operation == Operation::kDeleteValue) {
-        Detail(Show(e.name) + " deleted from " + KeyLabel(e.root, e.key));
+        Detail(ShowName(e.name) + " deleted from " + Show(KeyLabel(e.root, e.key)));
         (*present)[id] = false;
         any = true;
         continue;
       }
       if (e.operation != Operation::kSetValue) continue;
       any = true;
-      std::string line = Show(e.name) + " = " + ValueText(e.type, e.data);
+      std::string line = ShowName(e.name) + " = " + ValueText(e.type, e.data);
       std::string how;
       if (const std::optional<size_t> moved = MovedBy(journal, i)) {
         const Event& d = journal[*moved];
-        how = "moved from " + KeyLabel(d.root, d.key);
+        how = "moved from " + Show(KeyLabel(d.root, d.key));
         used[*moved] = true;
         (*present)[AsciiLower(FullName(d.root, d.key) + ":" + d.name)] = false;
       } else if (carry_over) {
@@ -195,7 +201,7 @@ class Text {
         how = (*present)[id] ? "set by the option, over what was there" : "set by the option";
       }
       (*present)[id] = true;
-      Detail(line + " in " + KeyLabel(e.root, e.key) + ": " + how);
+      Detail(line + " in " + Show(KeyLabel(e.root, e.key)) + ": " + how);
     }
     if (!any) Detail("nothing changes");
   }
@@ -356,7 +362,7 @@ class Text {
       if (was == nullptr && is == nullptr) state = " (no key)";
       if (was == nullptr && is != nullptr) state = " (created)";
       if (was != nullptr && is == nullptr) state = " (removed)";
-      out_ << "  " << FullName(k.root, k.path) << state << "\n";
+      out_ << "  " << Show(FullName(k.root, k.path)) << state << "\n";
       std::vector<std::u16string> names;
       for (const memory::StoredKey* key : {was, is}) {
         if (key == nullptr) continue;
@@ -370,7 +376,7 @@ class Text {
       }
       for (const std::u16string& name : names) {
         const std::string label =
-            name.empty() ? std::string("@") : StoredUtf8(name, code_page_);
+            name.empty() ? std::string("@") : EscapeText(StoredUtf8(name, code_page_));
         out_ << "    " << std::setw(width - 2) << label << std::setw(width + 6)
              << Cell(was, name) << Cell(is, name) << "\n";
       }
@@ -382,7 +388,7 @@ class Text {
     if (key == nullptr) return "-";
     for (const memory::StoredValue& value : key->values) {
       if (memory::ComparedName(value.name) == memory::ComparedName(name)) {
-        return Notation(value, code_page_, 12);
+        return EscapeNotation(Notation(value, code_page_, 12));
       }
     }
     return "-";

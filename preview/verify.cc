@@ -8,6 +8,7 @@
 #include "launcher/launcher.h"
 #include "platform/memory_utf16.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 #include "preview/paths.h"
 #include "preview/run_facts.h"
 #include "preview/windows_version.h"
@@ -347,24 +348,44 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
 }
 
 std::string DifferenceText(const Difference& difference) {
+  if (difference.planned.empty() && difference.found.empty()) return difference.what;
   return difference.what + ": planned " + difference.planned + ", found " + difference.found;
 }
 
+std::string ShownDifference(const Difference& difference) {
+  if (difference.planned.empty() && difference.found.empty()) return EscapeText(difference.what);
+  return EscapeText(difference.what) + ": planned " + EscapeNotation(difference.planned) +
+         ", found " + EscapeNotation(difference.found);
+}
+
+namespace {
+
+// Verify() says of a key itself that it was created or removed.
+bool IsKeyChange(const OtherChange& change) {
+  return change.found == "key created" || change.found == "key removed";
+}
+
+std::string ValueName(const OtherChange& change) {
+  return change.name.empty() ? "@" : change.name;
+}
+
+}  // namespace
+
 std::string VerificationText(const Verification& verification) {
-  const auto p = [](const std::string& text) { return PrintableUtf8(text); };
   std::string text = "Verdict: " + verification.verdict + "\n";
-  if (!verification.note.empty()) text += "  " + p(verification.note) + "\n";
+  if (!verification.note.empty()) text += "  " + EscapeText(verification.note) + "\n";
   if (!verification.differences.empty()) {
     text += "\nDifferences (what, planned, found):\n";
     for (const Difference& d : verification.differences) {
-      text += "  " + p(d.what) + "\n      planned: " + p(d.planned) + "\n      found:   " +
-              p(d.found) + "\n";
+      text += "  " + EscapeText(d.what) + "\n      planned: " + EscapeNotation(d.planned) +
+              "\n      found:   " + EscapeNotation(d.found) + "\n";
     }
   }
   if (!verification.changed_by_others.empty()) {
     text += "\nChanged by others (not judged):\n";
     for (const OtherChange& o : verification.changed_by_others) {
-      text += "  " + p(o.key + (o.name.empty() ? "" : "\\" + o.name)) + ": " + p(o.found) + "\n";
+      text += "  " + EscapeText(IsKeyChange(o) ? o.key : o.key + "\\" + ValueName(o)) + ": " +
+              EscapeNotation(o.found) + "\n";
     }
   }
   return text;
@@ -381,7 +402,9 @@ nlohmann::ordered_json VerificationJson(const Verification& verification) {
   out["changed_by_others"] = nlohmann::ordered_json::array();
   for (const OtherChange& o : verification.changed_by_others) {
     out["changed_by_others"].push_back(
-        {{"key", o.key}, {"name", o.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.name)},
+        {{"key", o.key},
+         {"name", IsKeyChange(o) ? nlohmann::ordered_json(nullptr)
+                                 : nlohmann::ordered_json(ValueName(o))},
          {"found", o.found}});
   }
   return out;

@@ -43,6 +43,8 @@ bool NotJudged(const std::string& verdict);
 
 struct Difference {
   std::string what;  // "HKEY_...\key\name", "marker key", "staged file setup.exe", ...
+  // In regedit's notation ("1" quoted, dword:...) or words of ours
+  // ("present", "(none)"); both empty where what says it all.
   std::string planned;
   std::string found;
 };
@@ -50,8 +52,8 @@ struct Difference {
 // A value or key the plan does not touch that differs after the run.
 struct OtherChange {
   std::string key;
-  std::string name;  // "" for a key
-  std::string found;
+  std::string name;  // "" for a key, and for a key's default value
+  std::string found;  // "key created", "key removed", or the value in regedit's notation
 };
 
 struct Verification {
@@ -96,10 +98,14 @@ std::vector<std::string> StagedNames(const std::string& content);
 Verification Verify(const Plan& plan, const Collected& after, const CodePage& code_page,
                     const std::optional<std::vector<std::string>>& staged_before = std::nullopt);
 
-// The verdict as text for people, and as one JSON object.
+// The verdict as text for people (escaped as EscapeText says), and as one
+// JSON object. A key's default value is named "@"; a key's own change has
+// the name null in JSON.
 std::string VerificationText(const Verification& verification);
 nlohmann::ordered_json VerificationJson(const Verification& verification);
-// "what: planned P, found F".
+// "what: planned P, found F" (or what alone), as it is, and as text outputs
+// show it: what escaped, the notation only of its control characters.
 std::string DifferenceText(const Difference& difference);
+std::string ShownDifference(const Difference& difference);
 
 }  // namespace preview

@@ -7,7 +7,7 @@ need_pkgs=(cmake git make g++ clang libclang-rt-14-dev libgtest-dev python3
            libcli11-dev nlohmann-json3-dev
            g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
            wine wine32:i386 qemu-user-static
-           chromium fonts-dejavu-core locales)
+           chromium fonts-dejavu-core locales libreoffice-calc-nogui)
 
 # Wine runs 32-bit Linux binaries. Where the kernel cannot run them itself,
 # qemu's user-mode emulator runs them through binfmt_misc.

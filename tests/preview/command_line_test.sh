@@ -64,7 +64,7 @@ expect "plan, --after to stdout" 0 "REGEDIT4" plan --windows xp --after - "$work
 expect "plan, two outputs to stdout" 2 "only one output" plan --windows xp --after - --changes - "$work/good.reg"
 expect "plan, bad --tail-for" 2 "FAMILY=TAIL" plan --tail-for nt=/S "$pc1"
 expect "plan, tail of no option" 0 'warning: the tail "/S /I1 -gina" matches no option' plan --tail "/S /I1 -gina" "$pc1"
-expect "fleet" 0 "pc1,xp,Windows XP,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
+expect "fleet" 0 "pc1,xp,Windows XP,/S /UNINSTALL,15,data3.cab\\\\SUNINSTALLDA.iss,silent" fleet --tail "/S /UNINSTALL" "$pc1"
 expect "fleet of a parent folder" 1 "pc2,,,,,,,,," fleet "$work/site"
 # The folder without a machine counts as a machine that failed: every
 # folder found is a row.
@@ -87,6 +87,42 @@ expect "verify, one folder only" 2 "AFTER" verify "$pc1"
 expect "verify, as planned" 0 "Verdict: as planned" verify --tail "/S /UNINSTALL" "$pc1" "$work/after/pc1"
 expect "fleet, after root" 0 ",as planned,," fleet --tail "/S /UNINSTALL" --after-root "$work/after" "$pc1"
 expect "fleet, not collected" 0 ",not collected,," fleet --after-root "$work/after-root" "$pc1"
+# Names from the field forge no line: machine folders whose names hold a
+# line break, a backslash, a C1 control (U+0085), or start like a formula.
+crafted=$work/crafted
+forged=$'pc3\n  failed: pc9: forged'
+for name in "$forged" 'a\x0Ab' $'b\xc2\x85c' '=1+2'; do
+  mkdir -p "$crafted/$name"
+  printf 'Hello\r\n' > "$crafted/$name/ver.txt"
+done
+"$preview" fleet "$crafted" > "$work/out" 2> "$work/err"
+problem=""
+# Each failure on its line of the summary, the name as shown.
+for shown in 'pc3\x0A  failed: pc9: forged' 'a\\x0Ab' 'b\u0085c' '=1+2'; do
+  line="  failed: $shown: $crafted/$shown/ver.txt: ver.txt names no Windows version: \"Hello\""
+  grep -qxF -- "$line" "$work/err" || problem="$problem; no line [$line]"
+done
+[ "$(wc -l < "$work/err")" = 5 ] || problem="$problem; $(wc -l < "$work/err") lines on stderr, expected 5"
+grep -q '^  failed: pc9' "$work/err" && problem="$problem; a forged summary line"
+# The CSV: one row per machine, the formula made inert.
+python3 - "$work/out" <<'EOF' || problem="$problem; CSV machine cells"
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding="utf-8", newline="")))
+machines = [r[0] for r in rows[1:]]
+want = ["'=1+2", "a\\\\x0Ab", "b\\u0085c", "pc3\\x0A  failed: pc9: forged"]
+if machines != want:
+    print(f"    machines {machines}, expected {want}")
+    sys.exit(1)
+EOF
+if [ -n "$problem" ]; then
+  echo "not ok - crafted machine names${problem}"; sed 's/^/    /' "$work/err"
+  failures=$((failures + 1))
+else
+  echo "ok - crafted machine names forge no summary line and no CSV row"
+fi
+expect "an error names a crafted folder on one line" 2 'launcher-preview: x\x0Ay: not a folder' \
+  verify "$pc1" $'x\ny'
+
 # Each command's help names only what it takes.
 "$preview" fleet --help > "$work/help" 2>&1
 if grep -q -- "--live" "$work/help"; then

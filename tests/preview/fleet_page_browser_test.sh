@@ -88,7 +88,23 @@ for m in re.finditer(r'data-figure="([^"]*)" data-count="(\d+)">(.*?)</(?:detail
     body = re.search(r'<div class="m"><(?:div|pre)>([^<]*)', m[3])
     shown[figure] = (int(m[2]), html.unescape(body[1]).split("\n") if body else [])
 
-rows = list(csv.DictReader(open(sys.argv[2], encoding="utf-8", newline="")))
+# The CSV's cells as text: a leading quote that kept a formula inert off,
+# the escapes undone.
+def text(cell):
+    cell = cell[1:] if cell.startswith("'") else cell
+    out, i = bytearray(), 0
+    while i < len(cell):
+        if cell.startswith("\\x", i):
+            out.append(int(cell[i + 2:i + 4], 16)); i += 4
+        elif cell.startswith("\\u", i):
+            out += chr(int(cell[i + 2:i + 6], 16)).encode(); i += 6
+        elif cell.startswith("\\\\", i):
+            out += b"\\"; i += 2
+        else:
+            out += cell[i].encode(); i += 1
+    return out.decode("utf-8", "replace")
+rows = [{k: text(v) for k, v in r.items()}
+        for r in csv.DictReader(open(sys.argv[2], encoding="utf-8", newline=""))]
 settings = ("GinaInstallOption", "SilentLeapOption", "XRStatus", "wModeSelect")
 want = {f: [] for f in ["machines:failed", "marker:left", "warnings:any", "missing:any",
                         "adapters:tuned", "install:full", "install:driver only"] +

@@ -135,11 +135,12 @@ TEST(FleetPage, FiguresOfHandBuiltRows) {
        {With(Planned("pc1"), [](FleetRow& r) { r.verdict = "as planned"; }),
         With(Planned("pc2"), [](FleetRow& r) {
           r.verdict = "differs";
-          r.differences = {"XRStatus: 1 not 0", "marker key left"};
+          r.differences = {{"XRStatus", "\"1\"", "\"0\""}, {"marker key left", "", ""}};
         }),
         With(Planned("pc3"), [](FleetRow& r) { r.verdict = "as planned"; })},
        {{"verdict:as planned", 2, {"no differences" + kTwo, "pc1  pc3"}},
-        {"verdict:differs", 1, {"XRStatus: 1 not 0; marker key left" + kOne, "pc2"}}}},
+        {"verdict:differs", 1,
+         {"XRStatus: planned \"1\", found \"0\"; marker key left" + kOne, "pc2"}}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -12,6 +12,7 @@
 #include "launcher/staging.h"
 #include "tests/preview/test_machine.h"
 #include "preview/display.h"
+#include "preview/escape.h"
 #include "preview/fleet.h"
 #include "preview/fleet_folders.h"
 #include "preview/machine_folder.h"
@@ -305,9 +306,9 @@ TEST(FleetRollout, JsonLinesHaveTheCsvColumns) {
     for (const auto& item : json.items()) keys.push_back(item.key());
     EXPECT_EQ(columns, keys);
     // One line each, and nothing that is not printable.
-    const std::string text = json.dump();
+    const std::string text = preview::DumpJson(json);
     EXPECT_EQ(std::string::npos, text.find('\n'));
-    EXPECT_EQ(text, preview::PrintableUtf8(text));
+    EXPECT_EQ(text, preview::EscapeNotation(text));
   }
   const nlohmann::ordered_json json = preview::FleetJson(good);
   EXPECT_EQ(22, json["option"]);
@@ -323,26 +324,8 @@ TEST(FleetRollout, JsonLinesHaveTheCsvColumns) {
   EXPECT_TRUE(failed["error"].is_string());
   // The CSV row of a bad ver.txt carries no raw byte either.
   const std::string line = preview::FleetLine(bad);
-  EXPECT_EQ(line, preview::PrintableUtf8(line));
+  EXPECT_EQ(line, preview::EscapeNotation(line));
   fs::remove_all(dir);
-}
-
-TEST(PrintableUtf8, EscapesWhatIsNotText) {
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
-      {"plain, text", "plain, text"},
-      {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},  // UTF-8 stays
-      {std::string("a\0b", 3), "a\\x00b"},
-      {"\xFF\xFE", "\\xFF\\xFE"},
-      {"tab\tCR\rLF\n", "tab\\x09CR\\x0DLF\\x0A"},
-      {"\xC3", "\\xC3"},                  // cut short
-      {"\xC0\xAF", "\\xC0\\xAF"},         // overlong
-      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},  // a surrogate
-      {"\x1A", "\\x1A"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.out, preview::PrintableUtf8(c.in)) << c.in;
 }
 
 }  // namespace

@@ -130,14 +130,14 @@ TEST(Fleet, RowsSayWhatThePlanSays) {
     std::string line;
   } cases[] = {
       {"xp-old",
-       "xp-old,xp,Windows XP,/S /UPDATE /wbs,14,data3.cab\\SUPDATEDA.iss,silent,true,true,true,false,"
+       "xp-old,xp,Windows XP,/S /UPDATE /wbs,14,data3.cab\\\\SUPDATEDA.iss,silent,true,true,true,false,"
        "(none),1,carried,(none),(none),kept,(none),0,default,(none),13,carried,driver only,,,"},
       {"w98",
        "w98,9x,Windows 98,/S /UPDATE /wbs,14,,interactive,false,true,true,false,(none),(none),kept,(none),"
        "(none),kept,(none),(none),kept,(none),(none),kept,,,"
        "the setup starts interactively: option 14 has no response file on 9x,"},
       {"w2k-new",
-       "w2k-new,2000,Windows 2000,/S /UPDATE /wbs,14,data3.cab\\SUPDATE.iss,silent,true,true,true,false,"
+       "w2k-new,2000,Windows 2000,/S /UPDATE /wbs,14,data3.cab\\\\SUPDATE.iss,silent,true,true,true,false,"
        "(none),0,option,(none),(none),kept,(none),0,default,(none),(none),kept,full,,,"},
       {"bad", "bad" + failed + (dir / "bad" / "x.reg").string() + ":3: "},
       // A message with a comma is quoted, as CSV wants.
@@ -160,7 +160,7 @@ TEST(Fleet, RowsSayWhatThePlanSays) {
   const preview::FleetRow as_xp =
       preview::PlanFleetMachine((dir / "w98").string(), "w98", setup, Cp1252());
   EXPECT_EQ(
-      "w98,xp,Windows XP,/S /UPDATE /wbs,14,data3.cab\\SUPDATE.iss,silent,true,true,true,false,(none),1,"
+      "w98,xp,Windows XP,/S /UPDATE /wbs,14,data3.cab\\\\SUPDATE.iss,silent,true,true,true,false,(none),1,"
       "carried,(none),(none),kept,(none),0,default,(none),13,carried,full,,"
       "\"no export of the network adapters' key (adapters.reg): every 2000 and XP machine has "
       "it, so its export failed or was not collected\",",

@@ -338,6 +338,45 @@ TEST(Verify, JsonAndText) {
   EXPECT_NE(std::string::npos, text.find("staged file setup.exe"));
 }
 
+// What others changed, by name: a key's default value is "@", a key's own
+// change has none (null in JSON); the text escapes names, not the notation.
+TEST(Verify, OtherChangesNamed) {
+  Rollout rollout("named", kXp, "-gina /S /I1", "");
+  const std::string other = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Other";
+  rollout.After(regfile::Version::k5, true,
+                "[" + kSettings + "]\r\n@=\"by hand\"\r\n\"a\\\\x0Ab\"=\"C:\\\\Dir\"\r\n\r\n[" +
+                    other + "]\r\n");
+  const preview::Verification v = rollout.Check();
+  const auto shown = [](const std::string& key) {
+    std::string text;
+    for (char c : key) text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return text;
+  };
+  const struct {
+    std::string key;
+    nlohmann::ordered_json name;
+    std::string found;
+    std::string line;  // in the text
+  } expected[] = {
+      {kSettings, "@", "\"by hand\"", "  " + shown(kSettings) + "\\\\@: \"by hand\""},
+      {kSettings, "a\\x0Ab", "\"C:\\\\Dir\"",
+       "  " + shown(kSettings) + "\\\\a\\\\x0Ab: \"C:\\\\Dir\""},
+      {other, nullptr, "key created", "  " + shown(other) + ": key created"},
+  };
+  const nlohmann::ordered_json json = preview::VerificationJson(v);
+  const std::string text = preview::VerificationText(v);
+  ASSERT_EQ(std::size(expected), json["changed_by_others"].size()) << text;
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const auto& e = expected[i];
+    SCOPED_TRACE(e.line);
+    const nlohmann::ordered_json& item = json["changed_by_others"][i];
+    EXPECT_EQ(e.key, item["key"]);
+    EXPECT_EQ(e.name, item["name"]);
+    EXPECT_EQ(e.found, item["found"]);
+    EXPECT_NE(std::string::npos, text.find("\n" + e.line + "\n")) << text;
+  }
+}
+
 TEST(StagedNames, DirOutputInEitherEncoding) {
   const struct {
     std::string content;
