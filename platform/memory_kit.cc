@@ -2,6 +2,7 @@
 // are in memory_registry.cc, beside its handles): the machine's name and
 // clock, the standard handles, and files read, written and listed through
 // the file system of memory_files.cc.
+#include <algorithm>
 #include <cstdint>
 #include <map>
 
@@ -208,7 +209,13 @@ bool NextInFolder(const char* folder, FolderListing* listing, char* name,
     std::vector<std::string> names;
     const bool root = path.size() <= 3 && path.size() >= 2 && path[1] == ':';
     if (!root) names = {".", ".."};  // as Windows lists any other folder
-    for (const std::string& file : memory::FilesIn(path)) names.push_back(file);
+    // In name order, as NTFS lists a folder.
+    std::vector<std::string> entries = memory::FilesIn(path);
+    for (const std::string& sub : memory::FoldersIn(path)) entries.push_back(sub);
+    std::sort(entries.begin(), entries.end(), [](const std::string& a, const std::string& b) {
+      return memory::internal::Fold(a) < memory::internal::Fold(b);
+    });
+    names.insert(names.end(), entries.begin(), entries.end());
     void* handle = reinterpret_cast<void*>(Kit().next_listing);
     Kit().next_listing += 4;
     // Handed out from the back.

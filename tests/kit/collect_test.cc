@@ -171,6 +171,9 @@ TEST(KitCollect, WritesRegedit4AsWindows9xDoes) {
   memory::PutDword(kLM, "Software\\setup install", "n", 0x12AB);
   memory::PutValue(kLM, "Software\\setup install", "x", 3, std::string(30, '\x0F'));
   memory::PutValue(kLM, "Software\\setup install\\Sub", "m", 7, std::string("a\0\0", 3));
+  memory::PutValue(kLM, "Software\\setup install\\Sub", "cr", 1, std::string("a\rb\0", 4));
+  memory::PutValue(kLM, "Software\\setup install\\Sub", "lf", 1, std::string("\n\0", 2));
+  memory::PutValue(kLM, "Software\\setup install\\Sub", "open", 1, "ab");
   ASSERT_EQ(0, Kit("collect " + kOut).code);
   // The hex line breaks once it reaches 77 columns, as regedit's does:
   // after 23 bytes behind "x"=hex:, after 25 on the lines that follow.
@@ -185,6 +188,9 @@ TEST(KitCollect, WritesRegedit4AsWindows9xDoes) {
       "\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\setup install\\Sub]\r\n"
       "\"m\"=hex(7):61,00,00\r\n"
+      "\"cr\"=hex(1):61,0d,62,00\r\n"
+      "\"lf\"=hex(1):0a,00\r\n"
+      "\"open\"=hex(1):61,62\r\n"
       "\r\n",
       memory::FileContents(kOut + "\\marker.reg"));
 }
