@@ -18,8 +18,7 @@ int LogCommand(const char* file, const char* name, const char* word,
                const char* text, unsigned long text_length, Workspace& work) {
   platform::LocalTime now;
   platform::ReadLocalTime(&now);
-  // Composed in the buffer alone: a writer without a file fails when the
-  // line outgrows it.
+  // Composed in the buffer alone, to go into the file in one write.
   Writer line = MakeWriter(nullptr, work.output, kOutputCapacity);
   PutDecimal(line, now.year, 4);
   PutChar(line, '-');

@@ -40,7 +40,8 @@ void PutDecimal(Writer& out, unsigned long value, int digits) {
 
 bool Flush(Writer& out) {
   if (out.used > 0 && !out.failed &&
-      !platform::WriteBytes(out.file, out.buffer, out.used)) {
+      (out.file == nullptr ||
+       !platform::WriteBytes(out.file, out.buffer, out.used))) {
     out.failed = true;
   }
   out.used = 0;

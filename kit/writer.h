@@ -16,6 +16,8 @@ struct Writer {
   bool failed;
 };
 
+// Without a file the text stays in the buffer, and the writer fails when
+// the text outgrows it.
 Writer MakeWriter(platform::File file, char* buffer, unsigned long capacity);
 
 void PutChar(Writer& out, char c);

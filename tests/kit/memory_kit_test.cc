@@ -1,13 +1,12 @@
-// The in-memory answers of the kit's platform operations that the kit's
-// other tests take on trust: Win32's codes for values enumerated, keys
-// opened below a key, files written, read and listed.
+// The in-memory answers of the kit's platform operations that the
+// commands' tests do not reach: RegEnumValueA's codes, and a folder listed
+// with its subfolders.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/kit_platform.h"
-#include "platform/memory_kit.h"
 #include "platform/memory_testing.h"
 
 namespace {
@@ -57,95 +56,6 @@ TEST(MemoryKitRegistry, EnumValueAnswersAsRegEnumValueA) {
     }
     EXPECT_EQ(c.status == 0 || c.status == platform::kErrorMoreData ? c.size : c.data_capacity,
               size);
-  }
-}
-
-TEST(MemoryKitRegistry, OpenSubkeyOpensBelowTheKey) {
-  const struct {
-    const char* name;
-    Status status;
-  } cases[] = {
-      {"B", 0}, {"b\\C", 0}, {"b\\c\\", 0}, {"", 0},
-      {"x", memory::kFileNotFound}, {"b\\Denied", memory::kAccessDenied},
-      {"\\b", 161},  // ERROR_BAD_PATHNAME
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    memory::Reset();
-    memory::PutKey(Root::kCurrentUser, "A\\b\\c");
-    memory::PutKey(Root::kCurrentUser, "A\\b\\denied");
-    memory::DenyRead(Root::kCurrentUser, "A\\b\\Denied");
-    platform::ScopedKey parent;
-    ASSERT_EQ(0, platform::OpenKey(Root::kCurrentUser, "A", platform::kKeyRead,
-                                   parent.Receive()));
-    platform::ScopedKey key;
-    EXPECT_EQ(c.status, platform::OpenSubkey(parent.get(), c.name, platform::kKeyRead,
-                                             key.Receive()));
-    EXPECT_EQ(c.status == 0, key.valid());
-  }
-  EXPECT_EQ(0, memory::OpenHandles());
-}
-
-TEST(MemoryKitFiles, WriteOpensAnswerAsCreateFileA) {
-  const struct {
-    const char* why;
-    const char* path;
-    bool append;
-    Status status;
-    const char* contents;  // afterwards, with "+" written on success
-  } cases[] = {
-      {"new file", "C:\\d\\new.txt", false, 0, "+"},
-      {"existing file emptied", "C:\\d\\old.txt", false, 0, "+"},
-      {"existing file appended to", "C:\\d\\old.txt", true, 0, "old+"},
-      {"new file for appending", "C:\\d\\new.txt", true, 0, "+"},
-      {"no such folder", "C:\\none\\new.txt", false, memory::kPathNotFound, ""},
-      {"a folder", "C:\\d\\sub", true, memory::kAccessDenied, ""},
-      {"read-only", "C:\\d\\ro.txt", false, memory::kAccessDenied, "ro"},
-      {"held by another", "C:\\d\\held.txt", true, platform::kErrorSharingViolation, "held"},
-      {"a folder denied", "C:\\deny\\x.txt", false, memory::kAccessDenied, ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    memory::Reset();
-    memory::PutFile("C:\\d\\old.txt", "old");
-    memory::PutFile("C:\\d\\ro.txt", "ro", platform::kFileAttributeReadOnly);
-    memory::PutFile("C:\\d\\held.txt", "held");
-    memory::PutFolder("C:\\d\\sub");
-    memory::PutFolder("C:\\deny");
-    memory::DenyFileCreate("C:\\deny\\");
-    memory::HoldFile("C:\\d\\held.txt", 1);
-    platform::File file = nullptr;
-    EXPECT_EQ(c.status, c.append ? platform::OpenForAppend(c.path, &file)
-                                 : platform::CreateOutputFile(c.path, &file));
-    if (c.status == 0) {
-      EXPECT_TRUE(platform::WriteBytes(file, "+", 1));
-      EXPECT_TRUE(platform::CloseFile(file));
-    }
-    EXPECT_EQ(c.contents, memory::FileContents(c.path));
-    EXPECT_EQ(0, memory::OpenFiles());
-  }
-}
-
-TEST(MemoryKitFiles, ReadWholeFileAnswersAsWindows) {
-  const struct {
-    const char* path;
-    unsigned long capacity;
-    Status status;
-  } cases[] = {
-      {"C:\\d\\f.txt", 5, 0},
-      {"C:\\d\\f.txt", 4, platform::kErrorMoreData},
-      {"C:\\d\\none.txt", 5, platform::kErrorFileNotFound},
-      {"C:\\none\\f.txt", 5, platform::kErrorPathNotFound},
-      {"C:\\d", 5, memory::kAccessDenied},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    memory::Reset();
-    memory::PutFile("C:\\d\\f.txt", "12345");
-    char buffer[8] = "";
-    unsigned long size = 99;
-    EXPECT_EQ(c.status, platform::ReadWholeFile(c.path, buffer, c.capacity, &size));
-    EXPECT_EQ(c.status == 0 ? 5u : 99u, size);
   }
 }
 
