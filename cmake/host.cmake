@@ -9,6 +9,7 @@ target_include_directories(core PUBLIC ${CMAKE_SOURCE_DIR})
 # standard library freely, exceptions stay off anyway.
 add_library(memory_platform STATIC
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)
@@ -24,6 +25,13 @@ target_link_libraries(unit_tests PRIVATE core memory_testing GTest::gtest
                       GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
+
+# KIT.EXE's logic over the in-memory platform: its commands whole, with the
+# launcher's own family rule from core.
+file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+add_library(kit_lib STATIC ${KIT_SOURCES})
+target_include_directories(kit_lib PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(kit_lib PUBLIC core)
 
 option(LAUNCHER_FUZZ "Build the libFuzzer targets of fuzz/ (clang)" OFF)
 if(LAUNCHER_FUZZ)
@@ -125,4 +133,14 @@ if(EXISTS ${CLANG_RESOURCE_DIR}/include/fuzzer/FuzzedDataProvider.h)
   target_link_libraries(fidelity_generate PRIVATE preview_lib memory_testing)
 else()
   message(WARNING "clang's FuzzedDataProvider.h not found: no fidelity_generate")
+endif()
+
+# The kit's tests: its commands over the in-memory platform, its exports
+# read back by the preview's own reader.
+file(GLOB KIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/kit/*.cc)
+if(KIT_TEST_SOURCES)
+  add_executable(kit_tests ${KIT_TEST_SOURCES})
+  target_link_libraries(kit_tests PRIVATE kit_lib preview_lib memory_testing
+                        GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(kit_tests)
 endif()

@@ -9,6 +9,7 @@ add_executable(launcher
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+  ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   ${CMAKE_SOURCE_DIR}/res/launcher.rc)
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/launcher.rc PROPERTIES
@@ -52,6 +53,7 @@ target_compile_options(launcher PRIVATE
 # The start-up and the routines the code generator calls by itself stay out
 # of link-time optimization: calls to them appear only after it has run.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+  ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   PROPERTIES COMPILE_OPTIONS -fno-lto)
 
 target_link_options(launcher PRIVATE
@@ -95,6 +97,61 @@ add_custom_command(
 add_custom_target(check_launcher ALL
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/launcher.checked)
 
+# ---- KIT.EXE: the rollout kit's helper ---------------------------------------
+# A console program for a login script, built like launcher.exe (the same
+# code generation, no C runtime, 95-era imports only, 386 code), with the
+# launcher's own family rule linked in. 8.3 and upper case, as 9x shows it.
+file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+add_executable(kit
+  ${KIT_SOURCES}
+  ${CORE_SOURCES}
+  ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
+  ${CMAKE_SOURCE_DIR}/platform/win32_kit.cc
+  ${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+  ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc)
+target_include_directories(kit PRIVATE ${CMAKE_SOURCE_DIR})
+set_target_properties(kit PROPERTIES OUTPUT_NAME KIT SUFFIX .EXE
+  LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/kit.ld)
+target_compile_options(kit PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_CODE_FLAGS}>)
+# Its work buffers: with -fdata-sections MinGW's GCC would give a
+# zero-filled object file space of its own (.data$...), in plain .bss it
+# takes none.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+  PROPERTIES COMPILE_OPTIONS "-fno-lto;-fno-data-sections")
+target_link_options(kit PRIVATE
+  ${LAUNCHER_CODE_FLAGS}
+  -nostdlib -nostartfiles -s
+  -Wl,--entry,_KitStartup@0
+  -Wl,--subsystem,console:4.0
+  -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+  -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+  -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/kit.ld
+  -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
+  -Wl,--no-insert-timestamp
+  -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/KIT.map)
+target_link_libraries(kit PRIVATE kernel32 advapi32)
+
+# Checked every build like launcher.exe, against the kit's own profile
+# (console, no resources, its import list); patched copies must fail.
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/KIT.checked
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+          sh ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh --kit $<TARGET_FILE:kit>
+             ${CMAKE_CURRENT_BINARY_DIR}/KIT.map
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+          KIT_EXE=$<TARGET_FILE:kit>
+          python3 ${CMAKE_SOURCE_DIR}/tests/release/check_exe_test.py
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/KIT.checked
+  DEPENDS kit
+          ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh
+          ${CMAKE_SOURCE_DIR}/tools/check_pe.py
+          ${CMAKE_SOURCE_DIR}/tests/release/check_exe_test.py
+  COMMENT "Checking KIT.EXE"
+  VERBATIM)
+add_custom_target(check_kit ALL
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/KIT.checked)
+
 # ---- launcher-preview.exe: the preview as a Windows console program --------
 # The launcher's own sources again, over the in-memory platform, with the
 # standard library and exceptions; statically linked, for Windows XP and
@@ -112,6 +169,7 @@ add_executable(launcher-preview
   ${PREVIEW_WIN32_SOURCES}
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)

@@ -196,6 +196,20 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 }
 
 // Both folders are created when missing.
+std::vector<std::string> FoldersIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::string full;
+  if (!FullPath(folder, &full)) return names;
+  const std::string folded = Fold(full);
+  for (const auto& item : Fs().entries) {
+    const Entry& entry = item.second;
+    if (entry.folder && Fold(Parent(entry.path)) == folded) {
+      names.push_back(LastName(entry.path));
+    }
+  }
+  return names;
+}
+
 void SetCurrentDirectory(const std::string& path) {
   std::string full;
   if (!FullPath(path, &full)) return;

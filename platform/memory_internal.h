@@ -60,5 +60,11 @@ void ResetProcess();
 void ResetText();
 void ResetJournal();
 
+// ---- The kit's machine (memory_kit.cc) ----
+void ResetKit();
+void DenyFileCreate(const std::string& folder);
+void HoldFile(const std::string& path, int opens);
+int OpenFileCount();
+
 }  // namespace internal
 }  // namespace memory

@@ -134,6 +134,7 @@ bool HasFolder(const std::string& path);
 std::string FileContents(const std::string& path);
 unsigned long FileAttributesOf(const std::string& path);
 std::vector<std::string> FilesIn(const std::string& folder);  // names only
+std::vector<std::string> FoldersIn(const std::string& folder);  // names only
 void SetCurrentDirectory(const std::string& path);
 void SetSystemDirectory(const std::string& path);
 

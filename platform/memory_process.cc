@@ -80,6 +80,7 @@ void Reset() {
   internal::ResetText();
   internal::ResetRegistry();
   internal::ResetFiles();
+  internal::ResetKit();
 }
 
 void SetCommandLine(const std::string& line) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/kit_platform.h"
 #include "platform/memory_internal.h"
 
 namespace memory {
@@ -611,6 +612,79 @@ Status CloseKey(RegKey key) {
     return memory::Journaled(event, memory::kInvalidHandle);
   }
   return memory::Journaled(event, kSuccess);
+}
+
+}  // namespace platform
+
+// ---- Operations of kit_platform.h that need the registry's handles ----------
+
+namespace platform {
+
+Status OpenSubkey(RegKey parent, const char* name, unsigned long access,
+                  RegKey* key) {
+  Event event = memory::HandleEvent(Operation::kOpenKey, parent);
+  const std::string relative = memory::Text(name);
+  if (!relative.empty()) {
+    event.key += event.key.empty() ? relative : "\\" + relative;
+  }
+  event.number = access;
+  Status error = kSuccess;
+  Handle* handle = memory::Usable(parent, &error);
+  if (handle == nullptr) return memory::Journaled(event, error);
+  if (key == nullptr) {
+    return memory::Journaled(event, memory::internal::kInvalidParameter);
+  }
+  const std::u16string units = memory::internal::FromProgram(relative);
+  if (units.size() > memory::kMaxPathUnits) {
+    return memory::Journaled(event, memory::kMoreData);
+  }
+  std::vector<std::u16string> names;
+  if (!memory::Split(units, true, &names)) {
+    return memory::Journaled(event, memory::internal::kBadPathname);
+  }
+  std::shared_ptr<memory::Key> found = handle->key;
+  for (const std::u16string& part : names) {
+    found = memory::Child(*found, part);
+    if (found == nullptr) return memory::Journaled(event, memory::kFileNotFound);
+  }
+  const Root root = handle->root;
+  if (memory::Denied(Reg().deny_read, root, found->folded) ||
+      ((access & ~kKeyRead) != 0 &&
+       memory::Denied(Reg().deny_write, root, found->folded))) {
+    return memory::Journaled(event, memory::kAccessDenied);
+  }
+  *key = memory::NewHandle(root, std::move(found), access);
+  return memory::Journaled(event, kSuccess);
+}
+
+// Not journaled: the journal's operations are those of platform.h.
+Status EnumValue(RegKey key, unsigned long index, char* name,
+                 unsigned long name_capacity, unsigned long* name_length,
+                 unsigned long* type, void* data, unsigned long* size) {
+  Status error = kSuccess;
+  Handle* handle = memory::Usable(key, &error);
+  if (handle == nullptr) return error;
+  if ((handle->access & memory::kQueryValue) == 0) return memory::kAccessDenied;
+  const auto& values = handle->key->values;
+  if (index >= values.size()) return memory::kNoMoreItems;
+  const memory::Entry& entry = values[index];
+  const std::string found = memory::internal::ToProgram(entry.name);
+  const std::string bytes =
+      memory::internal::ProgramData(entry.type, entry.data);
+  if (name == nullptr || found.size() + 1 > name_capacity ||
+      (data != nullptr && bytes.size() > *size)) {
+    if (data != nullptr && bytes.size() > *size) {
+      *size = static_cast<unsigned long>(bytes.size());
+    }
+    return memory::kMoreData;
+  }
+  found.copy(name, found.size());
+  name[found.size()] = 0;
+  *name_length = static_cast<unsigned long>(found.size());
+  *type = entry.type;
+  if (data != nullptr) bytes.copy(static_cast<char*>(data), bytes.size());
+  *size = static_cast<unsigned long>(bytes.size());
+  return kSuccess;
 }
 
 }  // namespace platform

@@ -48,4 +48,14 @@ int FallibleCalls() { return internal::TheControls().calls; }
 
 void FailCall(int n) { internal::TheControls().countdown = n > 0 ? n : 0; }
 
+void DenyFileCreate(const std::string& folder) {
+  internal::DenyFileCreate(folder);
+}
+
+void HoldFile(const std::string& path, int opens) {
+  internal::HoldFile(path, opens);
+}
+
+int OpenFiles() { return internal::OpenFileCount(); }
+
 }  // namespace memory

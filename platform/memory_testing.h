@@ -40,4 +40,14 @@ int FallibleCalls();
 // nothing and is not listed by Starts().
 void FailCall(int n);
 
+// ---- Files, through the operations of kit_platform.h ----
+// Files cannot be created or opened for writing in the folder (given as an
+// absolute path): ERROR_ACCESS_DENIED, as for a user without rights there.
+void DenyFileCreate(const std::string& folder);
+// The next `opens` opens of the file fail with ERROR_SHARING_VIOLATION, as
+// while another program holds it open.
+void HoldFile(const std::string& path, int opens);
+// Files opened through kit_platform.h and not closed.
+int OpenFiles();
+
 }  // namespace memory

@@ -6,12 +6,17 @@
 # 386 lacks. Prints one summary line and exits 0, or names every problem
 # and exits 1.
 #
-# Usage: scripts/check_exe.sh path/to/launcher.exe [launcher.map]
-# The linker's map (by default launcher.map beside the program, if there is
-# one) tells where the code ends; without it the whole code section,
-# constants and import tables included, is disassembled.
+# With --kit it checks KIT.EXE, the rollout kit's helper, the same way
+# against its own profile: a console program, its own list of allowed
+# imports, and no resources at all.
+#
+# Usage: scripts/check_exe.sh [--kit] path/to/launcher.exe [launcher.map]
+# The linker's map (by default launcher.map, or KIT.map with --kit, beside
+# the program, if there is one) tells where the code ends; without it the
+# whole code section, constants and import tables included, is disassembled.
 # OBJDUMP may name the PE objdump (default i686-w64-mingw32-objdump).
 set -u
+kit=
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
@@ -23,9 +28,32 @@ Sleep lstrcatA lstrcpynA ExitProcess IsDBCSLeadByte GetCPInfo CreateProcessA
 CloseHandle"
 advapi32_allowed="RegOpenKeyExA RegCreateKeyA RegCreateKeyExA RegQueryValueExA
 RegSetValueExA RegDeleteValueA RegEnumKeyA RegCloseKey"
+subsystem=00000002
+subsystem_name=GUI
+map_name=launcher.map
+
+if [ "${1:-}" = --kit ]; then
+  shift
+  # What KIT.EXE calls, all in Windows 95, and what comes with the
+  # launcher's platform file, which it links whole (CopyFileA,
+  # CreateProcessA, SetFileAttributesA, RegCreateKeyA, RegDeleteValueA: the
+  # import tables keep every function an object names, called or not).
+  kernel32_allowed="GetCommandLineA GetSystemDirectoryA CreateDirectoryA
+GetFileAttributesA DeleteFileA GetVersion GetVersionExA Sleep ExitProcess
+IsDBCSLeadByte CloseHandle GetComputerNameA GetLocalTime CreateFileA ReadFile
+WriteFile SetFilePointer GetLastError GetStdHandle FindFirstFileA FindNextFileA
+FindClose SetFileAttributesA CopyFileA CreateProcessA"
+  advapi32_allowed="RegOpenKeyExA RegCreateKeyExA RegQueryValueExA
+RegSetValueExA RegEnumKeyA RegEnumValueA RegCloseKey RegCreateKeyA
+RegDeleteValueA"
+  subsystem=00000003
+  subsystem_name=console
+  map_name=KIT.map
+  kit=yes
+fi
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 path/to/launcher.exe [launcher.map]" >&2
+  echo "usage: $0 [--kit] path/to/launcher.exe [launcher.map]" >&2
   exit 2
 fi
 exe=$1
@@ -34,7 +62,7 @@ if [ ! -f "$exe" ]; then
   echo "check_exe: $exe: no such file" >&2
   exit 1
 fi
-map=${2:-$(dirname "$exe")/launcher.map}
+map=${2:-$(dirname "$exe")/$map_name}
 [ $# -eq 2 ] || [ -f "$map" ] || map=
 
 failures=0
@@ -60,7 +88,7 @@ expect_field() {
 printf '%s\n' "$headers" | grep -q 'file format pei-i386' ||
   fail "not an i386 PE image"
 expect_field Magic 010b
-expect_field Subsystem 00000002
+expect_field Subsystem $subsystem
 expect_field MajorSubsystemVersion 4
 expect_field MinorSubsystemVersion 0
 expect_field MajorOSystemVersion 4
@@ -104,7 +132,7 @@ done <<EOF_IMPORTS
 $imports
 EOF_IMPORTS
 
-if ! icon=$(python3 "$here/tools/check_pe.py" "$exe" 2>&1); then
+if ! icon=$(python3 "$here/tools/check_pe.py" ${kit:+--no-resources} "$exe" 2>&1); then
   fail "$icon"
 fi
 
@@ -148,6 +176,6 @@ if [ "$failures" -ne 0 ]; then
   echo "check_exe: $name: $failures problem(s)" >&2
   exit 1
 fi
-echo "$name: $size bytes, PE32 GUI 4.0, imports KERNEL32.dll ($kernel32_count)" \
+echo "$name: $size bytes, PE32 $subsystem_name 4.0, imports KERNEL32.dll ($kernel32_count)" \
   "ADVAPI32.dll ($advapi32_count), $icon, no writable code," \
   "$code_bytes bytes of 386 code${map:+ (per the map)}"

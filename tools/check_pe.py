@@ -6,6 +6,9 @@ check_pe.py launcher.exe
     and 32x32 at 4 and 8 bits per pixel, and no other resource. Prints a
     short description.
 
+check_pe.py --no-resources KIT.EXE
+    No resource directory at all. Prints "no resources".
+
 check_pe.py --layout launcher.exe [launcher.map]
     The sections: none both writable and executable, and BaseOfCode the RVA
     of the section holding the entry point, which must be executable.
@@ -129,6 +132,22 @@ def check(path):
         raise Invalid("; ".join(problems + [str(fatal)]))
 
 
+def check_no_resources(path):
+    """A program that needs no resources must carry none: no resource
+    directory, and no section of that name."""
+    with open(path, "rb") as f:
+        image = Image(f.read())
+    problems = []
+    if image.resource_rva != 0 or image.resource_size != 0:
+        problems.append("a resource directory at %#x (%d bytes), expected none"
+                        % (image.resource_rva, image.resource_size))
+    if any(name == ".rsrc" for name, _, _, _ in image.headers):
+        problems.append("a .rsrc section, expected none")
+    if problems:
+        raise Invalid("; ".join(problems))
+    return "no resources"
+
+
 def check_icon(image, base, types, problems):
     groups = directory(image, base, types[RT_GROUP_ICON])
     if [g[0] for g in groups] != [ICON_GROUP_ID]:
@@ -238,8 +257,15 @@ def main():
             sys.stderr.write("".join("sections: %s\n" % line for line in str(problem).split("\n")))
             return 1
         return 0
+    if args[:1] == ["--no-resources"] and len(args) == 2:
+        try:
+            print(check_no_resources(args[1]))
+        except (Invalid, OSError) as problem:
+            sys.stderr.write("resources: %s\n" % problem)
+            return 1
+        return 0
     if len(args) != 1:
-        sys.stderr.write("usage: check_pe.py [--layout] launcher.exe [launcher.map]\n")
+        sys.stderr.write("usage: check_pe.py [--layout | --no-resources] launcher.exe [launcher.map]\n")
         return 2
     try:
         print(check(args[0]))

@@ -1,0 +1,22 @@
+// The kit's commands, each given its words already split and checked for
+// length. Each returns the exit code.
+#pragma once
+
+#include "kit/workspace.h"
+
+namespace kit {
+
+// Path buffers of the kit: Windows' MAX_PATH.
+constexpr unsigned long kPathCapacity = 260;
+
+int StateCommand(const char* kit_dir, const char* name, Workspace& work);
+int MarkCommand(const char* which, const char* id);
+int CollectCommand(const char* folder, Workspace& work);
+int LogCommand(const char* file, const char* name, const char* word,
+               const char* text, unsigned long text_length, Workspace& work);
+
+// Writes "kit: " and the pieces as one line to standard error; returns 1.
+int Fail(const char* a, const char* b = "", const char* c = "",
+         const char* d = "");
+
+}  // namespace kit

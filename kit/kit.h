@@ -1,0 +1,16 @@
+// KIT.EXE, the rollout kit's helper: what a login script of Windows 95 to
+// XP cannot do itself. Commands (blank-separated words of the tail):
+//   state KITDIR [NAME]         `set` lines for the script to call
+//   mark started|done ID        the machine's local mark of a release
+//   collect DIR                 the registry exports and staged.txt
+//   log FILE NAME WORD [TEXT]   one dated line appended to FILE
+// Exit code 0 on success, 1 on failure with one line on standard error.
+#pragma once
+
+#include "kit/workspace.h"
+
+namespace kit {
+
+int KitMain(const char* tail, Workspace& work);
+
+}  // namespace kit
