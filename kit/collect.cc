@@ -135,8 +135,13 @@ int CollectCommand(const char* folder, Workspace& work) {
       return Fail("collect: cannot delete ", path);
     }
   }
-  if (!FilePath(path, folder, kStagedList) || !Remove(path)) {
-    return Fail("collect: cannot delete ", path);
+  // ver.txt too: the script writes it once the collection is whole, so a
+  // folder without it is no whole collection.
+  const char* const also[] = {kStagedList, "ver.txt"};
+  for (const char* file : also) {
+    if (!FilePath(path, folder, file) || !Remove(path)) {
+      return Fail("collect: cannot delete ", path);
+    }
   }
   for (const preview::ExportedKey& key : preview::kExportedKeys) CollectKey(c, key);
   CollectStaged(c);

@@ -15,6 +15,12 @@ int CollectCommand(const char* folder, Workspace& work);
 int LogCommand(const char* file, const char* name, const char* word,
                const char* text, unsigned long text_length, Workspace& work);
 
+// The short forms the kit's login script uses (this machine, its drop
+// share and release): collect before|after, log WORD, mark started|done.
+int CollectStep(const char* which, Workspace& work);
+int LogStep(const char* word, Workspace& work);
+int MarkStep(const char* which, Workspace& work);
+
 // Writes "kit: " and the pieces as one line to standard error; returns 1.
 int Fail(const char* a, const char* b = "", const char* c = "",
          const char* d = "");

@@ -47,8 +47,8 @@ bool Take(const Words& words, int i, char (&out)[kPathCapacity]) {
 }
 
 int Usage() {
-  return Fail("usage: KIT state KITDIR [NAME] | KIT mark started|done ID | "
-              "KIT collect DIR | KIT log FILE NAME WORD [TEXT...]");
+  return Fail("usage: KIT state [KITDIR [NAME]] | KIT mark started|done [ID] | "
+              "KIT collect before|after|DIR | KIT log WORD | KIT log FILE NAME WORD [TEXT...]");
 }
 
 }  // namespace
@@ -79,16 +79,20 @@ int KitMain(const char* tail, Workspace& work) {
     if (!Take(words, i, out)) return Fail("an argument longer than a path");
   }
   const int arguments = words.count - 1;
-  if (platform::CompareNoCase(command, "state") == 0 &&
-      (arguments == 1 || arguments == 2)) {
-    return StateCommand(first, arguments == 2 ? second : nullptr, work);
+  const auto is = [](const char* word, const char* what) {
+    return platform::CompareNoCase(word, what) == 0;
+  };
+  if (is(command, "state") && arguments <= 2) {
+    return StateCommand(arguments >= 1 ? first : nullptr, arguments == 2 ? second : nullptr,
+                        work);
   }
-  if (platform::CompareNoCase(command, "mark") == 0 && arguments == 2) {
-    return MarkCommand(first, second);
-  }
-  if (platform::CompareNoCase(command, "collect") == 0 && arguments == 1) {
+  if (is(command, "mark") && arguments == 1) return MarkStep(first, work);
+  if (is(command, "mark") && arguments == 2) return MarkCommand(first, second);
+  if (is(command, "collect") && arguments == 1) {
+    if (is(first, "before") || is(first, "after")) return CollectStep(first, work);
     return CollectCommand(first, work);
   }
+  if (is(command, "log") && arguments == 1) return LogStep(first, work);
   if (platform::CompareNoCase(command, "log") == 0 && arguments >= 3) {
     // The text is the rest of the line as given, blanks at its end dropped.
     const char* text = arguments > 3 ? words.after[3] : "";

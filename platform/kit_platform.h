@@ -28,6 +28,13 @@ typedef FileTag* File;  // an open file; nullptr for none
 // GetComputerNameA: the name and its length, 0 when it fails or does not
 // fit capacity (terminator included).
 unsigned long ComputerName(char* buffer, unsigned long capacity);
+// The folder the program was started from (GetModuleFileNameA of the
+// program, without its file name and the backslash before it); 0 when it
+// does not fit capacity.
+unsigned long ProgramFolder(char* buffer, unsigned long capacity);
+// GetEnvironmentVariableA: the variable's value and its length; 0 when it
+// is not set, is empty or does not fit capacity.
+unsigned long EnvironmentValue(const char* name, char* buffer, unsigned long capacity);
 // GetVersionExA's build number (its low word; 9x keeps the version in the
 // high word).
 unsigned long BuildNumber();

@@ -19,6 +19,8 @@ constexpr std::uintptr_t kStandardError = 2;
 struct KitMachine {
   std::optional<std::string> name = std::string("WORKSTATION");
   unsigned long build = 2600;
+  std::string program_folder = "C:\\KIT";
+  std::map<std::string, std::string> environment;  // names upper case
   platform::LocalTime time = {2001, 10, 25, 12, 0, 0};
   std::string output;
   std::string error;
@@ -105,6 +107,20 @@ void SetComputerName(const std::optional<std::string>& name) {
 
 void SetBuildNumber(unsigned long build) { Kit().build = build; }
 
+void SetProgramFolder(const std::string& folder) { Kit().program_folder = folder; }
+
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+  std::string key = name;
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  if (value) {
+    Kit().environment[key] = *value;
+  } else {
+    Kit().environment.erase(key);
+  }
+}
+
 void SetLocalTime(const platform::LocalTime& time) { Kit().time = time; }
 
 std::string StandardOutputText() { return Kit().output; }
@@ -127,6 +143,27 @@ unsigned long ComputerName(char* buffer, unsigned long capacity) {
 }
 
 unsigned long BuildNumber() { return Kit().build; }
+
+unsigned long ProgramFolder(char* buffer, unsigned long capacity) {
+  const std::string& folder = Kit().program_folder;
+  if (folder.size() + 1 > capacity) return 0;
+  folder.copy(buffer, folder.size());
+  buffer[folder.size()] = 0;
+  return static_cast<unsigned long>(folder.size());
+}
+
+// Names compare without regard to case, as Windows' variables do.
+unsigned long EnvironmentValue(const char* name, char* buffer, unsigned long capacity) {
+  std::string key = name;
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  const auto found = Kit().environment.find(key);
+  if (found == Kit().environment.end() || found->second.size() + 1 > capacity) return 0;
+  found->second.copy(buffer, found->second.size());
+  buffer[found->second.size()] = 0;
+  return static_cast<unsigned long>(found->second.size());
+}
 
 void ReadLocalTime(LocalTime* time) { *time = Kit().time; }
 

@@ -47,6 +47,21 @@ unsigned long ComputerName(char* buffer, unsigned long capacity) {
   return size;
 }
 
+unsigned long ProgramFolder(char* buffer, unsigned long capacity) {
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  if (length == 0 || length >= capacity) return 0;
+  const char* slash = FindLast(buffer, '\\');
+  if (slash == nullptr) return 0;
+  const unsigned long folder = static_cast<unsigned long>(slash - buffer);
+  buffer[folder] = 0;
+  return folder;
+}
+
+unsigned long EnvironmentValue(const char* name, char* buffer, unsigned long capacity) {
+  const DWORD length = GetEnvironmentVariableA(name, buffer, capacity);
+  return length < capacity ? length : 0;
+}
+
 unsigned long BuildNumber() {
   OSVERSIONINFOA info;
   ZeroFill(&info, sizeof info);

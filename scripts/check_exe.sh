@@ -42,12 +42,16 @@ if [ "${1:-}" = --kit ]; then
 GetFileAttributesA DeleteFileA GetVersion GetVersionExA Sleep ExitProcess
 IsDBCSLeadByte CloseHandle GetComputerNameA GetLocalTime CreateFileA ReadFile
 WriteFile SetFilePointer GetLastError GetStdHandle FindFirstFileA FindNextFileA
-FindClose SetFileAttributesA CopyFileA CreateProcessA"
+FindClose SetFileAttributesA CopyFileA CreateProcessA GetModuleFileNameA
+GetEnvironmentVariableA"
   advapi32_allowed="RegOpenKeyExA RegCreateKeyExA RegQueryValueExA
 RegSetValueExA RegEnumKeyA RegEnumValueA RegCloseKey RegCreateKeyA
 RegDeleteValueA"
   subsystem=00000003
   subsystem_name=console
+  # Its commands' words and the export's forms take more room than the
+  # launcher's; still a few blocks of a floppy's cluster.
+  max_size=16384
   map_name=KIT.map
   kit=yes
 fi

@@ -92,12 +92,11 @@ TEST(KitCommandLine, RefusesWhatItDoesNotKnow) {
       "",
       "   ",
       "help",
-      "state",
       "state R:\\kit PC042 extra",
       "collect",
       "collect a b",
       "log R:\\x.log PC042",
-      "mark done",
+      "mark done R7 extra",
   };
   for (const char* tail : cases) {
     SCOPED_TRACE(tail);
