@@ -9,7 +9,9 @@ namespace kit {
 // Path buffers of the kit: Windows' MAX_PATH.
 constexpr unsigned long kPathCapacity = 260;
 
-int StateCommand(const char* kit_dir, const char* name, Workspace& work);
+// brief: only KNAME, KTAIL and KSTEP, what the login script needs, as
+// Windows 9x keeps little room for variables.
+int StateCommand(const char* kit_dir, const char* name, bool brief, Workspace& work);
 int MarkCommand(const char* which, const char* id);
 int CollectCommand(const char* folder, Workspace& work);
 int LogCommand(const char* file, const char* name, const char* word,

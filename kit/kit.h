@@ -1,6 +1,7 @@
 // KIT.EXE, the rollout kit's helper: what a login script of Windows 95 to
 // XP cannot do itself. Commands (blank-separated words of the tail):
 //   state [KITDIR [NAME]]       `set` lines for the script to call
+//   step                        only those the login script needs
 //   mark started|done [ID]      the machine's local mark of a release
 //   collect DIR|before|after    the registry exports and staged.txt
 //   log FILE NAME WORD [TEXT]   one dated line appended to FILE

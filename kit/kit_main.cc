@@ -47,7 +47,7 @@ bool Take(const Words& words, int i, char (&out)[kPathCapacity]) {
 }
 
 int Usage() {
-  return Fail("usage: KIT state [KITDIR [NAME]] | KIT mark started|done [ID] | "
+  return Fail("usage: KIT state [KITDIR [NAME]] | KIT step | KIT mark started|done [ID] | "
               "KIT collect before|after|DIR | KIT log WORD | KIT log FILE NAME WORD [TEXT...]");
 }
 
@@ -84,8 +84,9 @@ int KitMain(const char* tail, Workspace& work) {
   };
   if (is(command, "state") && arguments <= 2) {
     return StateCommand(arguments >= 1 ? first : nullptr, arguments == 2 ? second : nullptr,
-                        work);
+                        false, work);
   }
+  if (is(command, "step") && arguments == 0) return StateCommand(nullptr, nullptr, true, work);
   if (is(command, "mark") && arguments == 1) return MarkStep(first, work);
   if (is(command, "mark") && arguments == 2) return MarkCommand(first, second);
   if (is(command, "collect") && arguments == 1) {

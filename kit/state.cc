@@ -53,7 +53,7 @@ void PutSet(Writer& out, const char* variable, const char* value) {
 
 }  // namespace
 
-int StateCommand(const char* kit_dir, const char* name, Workspace& work) {
+int StateCommand(const char* kit_dir, const char* name, bool brief, Workspace& work) {
   const unsigned long word = platform::VersionWord();
   const Family family = launcher::ClassifyFamily(word);
   ThisMachine machine;
@@ -66,19 +66,21 @@ int StateCommand(const char* kit_dir, const char* name, Workspace& work) {
   char buffer[512];
   Writer out = MakeWriter(platform::StandardOutput(), buffer, sizeof buffer);
   PutSet(out, "KNAME", machine.name);
-  PutSet(out, "KFAM", FamilyWord(family));
-  Put(out, "set KWIN=");
-  PutDecimal(out, word & 0xFF, 1);
-  PutChar(out, '.');
-  PutDecimal(out, (word >> 8) & 0xFF, 1);
-  PutChar(out, '.');
-  PutDecimal(out, platform::BuildNumber() & 0xFFFF, 1);
-  Put(out, "\r\n");
-  PutSet(out, "KRIGHTS", rights ? "yes" : "no");
-  PutSet(out, "KREL", machine.release.id);
+  if (!brief) {
+    PutSet(out, "KFAM", FamilyWord(family));
+    Put(out, "set KWIN=");
+    PutDecimal(out, word & 0xFF, 1);
+    PutChar(out, '.');
+    PutDecimal(out, (word >> 8) & 0xFF, 1);
+    PutChar(out, '.');
+    PutDecimal(out, platform::BuildNumber() & 0xFFFF, 1);
+    Put(out, "\r\n");
+    PutSet(out, "KRIGHTS", rights ? "yes" : "no");
+    PutSet(out, "KREL", machine.release.id);
+  }
   PutSet(out, "KTAIL", machine.release.tail);
   PutSet(out, "KSTEP", step.step);
-  PutSet(out, "KWHY", step.why);
+  if (!brief) PutSet(out, "KWHY", step.why);
   return Flush(out) ? 0 : Fail("state: cannot write to standard output");
 }
 

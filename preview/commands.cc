@@ -34,6 +34,7 @@
 #include "preview/parallel.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
+#include "preview/rollout_kit.h"
 #include "preview/tails.h"
 #include "preview/verify.h"
 #include "preview/windows_version.h"
@@ -589,6 +590,27 @@ int RunCollectScript() {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   std::cout << CollectScript();
+  return 0;
+}
+
+int RunRolloutKit(const KitOptions& options) {
+  try {
+    std::string helper;
+    if (options.helper) {
+      helper = *options.helper;
+    } else {
+      std::error_code error;
+      const fs::path self = fs::absolute(PathOf(options.program), error);
+      helper = Utf8Of(self.parent_path() / "KIT.EXE");
+    }
+    WriteKit(options.folder, KitPlaces{options.package, options.drop}, helper);
+  } catch (const std::exception& error) {
+    std::cerr << "launcher-preview: rollout-kit: " << EscapeText(error.what()) << "\n";
+    return 2;
+  }
+  std::cerr << "rollout-kit: written into " << EscapeText(options.folder)
+            << "; call its LOGON.BAT from the login script, and release machines with "
+               "fleet --release\n";
   return 0;
 }
 

@@ -47,6 +47,14 @@ int RunTable(const std::string& format);
 // when any machine failed.
 int RunFleet(const PlanOptions& options, const std::vector<std::string>& folders);
 int RunCollectScript();
+
+struct KitOptions {
+  std::string package, drop, folder;
+  std::optional<std::string> helper;
+  std::string program;  // how this program was started: KIT.EXE lies beside it
+};
+// Writes the rollout kit; 0, or 2 with one message.
+int RunRolloutKit(const KitOptions& options);
 // Plans BEFORE and compares with AFTER (machine folders collected before and
 // after the rollout): 0 for "as planned", 1 for any other verdict, 2 for
 // bad input.

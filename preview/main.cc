@@ -8,6 +8,7 @@
 //   launcher-preview fleet [options] DIR...     (machine or parent folders)
 //   launcher-preview verify [options] BEFORE AFTER
 //   launcher-preview collect-script
+//   launcher-preview rollout-kit --package PKG --drop DROP [--helper KIT.EXE] KITDIR
 //   launcher-preview table [--format text|markdown|csv]
 //
 // Exit code 0, or 2 with one message on stderr for bad input of any kind;
@@ -67,6 +68,24 @@ int Main(int argc, char** argv) {
   CLI::App* collect = app.add_subcommand(
       "collect-script", "Prints the batch file that collects a machine's exports and ver.txt.");
 
+  preview::KitOptions kit_options;
+  CLI::App* kit = app.add_subcommand(
+      "rollout-kit",
+      "Writes the rollout kit into KITDIR: a login script that collects each machine, runs the "
+      "launcher once with the tail released for it (fleet --release) and collects it again.");
+  kit->add_option("--package", kit_options.package,
+                  "Where launcher.exe and its package lie, as the machines see it (a UNC or "
+                  "drive path)")
+      ->required();
+  kit->add_option("--drop", kit_options.drop,
+                  "A share the users may write, as the machines see it: the collections and "
+                  "the log go there")
+      ->required();
+  kit->add_option("--helper", kit_options.helper,
+                  "KIT.EXE to copy into the kit (default: the one beside this program)");
+  kit->add_option("KITDIR", kit_options.folder, "The folder to write the kit into")->required();
+  kit_options.program = argc > 0 ? argv[0] : "";
+
   std::string table_format = "text";
   CLI::App* table = app.add_subcommand(
       "table", "Prints the 44 options with their settings actions and response file per "
@@ -97,6 +116,7 @@ int Main(int argc, char** argv) {
   if (*table) return preview::RunTable(table_format);
   if (*fleet) return preview::RunFleet(fleet_options, fleet_folders);
   if (*collect) return preview::RunCollectScript();
+  if (*kit) return preview::RunRolloutKit(kit_options);
   if (*verify) return preview::RunVerify(verify_options, verify_before, verify_after);
   return preview::RunPlan(plan_options);
 }
