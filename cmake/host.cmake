@@ -50,7 +50,7 @@ set_target_properties(preview_lib PROPERTIES LINKER_LANGUAGE CXX)
 target_include_directories(preview_lib PUBLIC ${CMAKE_SOURCE_DIR})
 # A host tool: the standard library's exceptions, CLI11 and nlohmann-json.
 target_compile_options(preview_lib PUBLIC -fexceptions -frtti)
-target_link_libraries(preview_lib PUBLIC core CLI11::CLI11
+target_link_libraries(preview_lib PUBLIC core kit_lib CLI11::CLI11
                       nlohmann_json::nlohmann_json)
 
 add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)

@@ -168,6 +168,10 @@ endforeach()
 add_executable(launcher-preview
   ${PREVIEW_WIN32_SOURCES}
   ${CORE_SOURCES}
+  # The kit's name check and release records: the same rules for the
+  # records the preview writes as for the kit that reads them.
+  ${CMAKE_SOURCE_DIR}/kit/machine_name.cc
+  ${CMAKE_SOURCE_DIR}/kit/release_record.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc

@@ -34,6 +34,7 @@
 #include "preview/parallel.h"
 #include "preview/plan.h"
 #include "preview/plan_output.h"
+#include "preview/releases.h"
 #include "preview/rollout_kit.h"
 #include "preview/tails.h"
 #include "preview/verify.h"
@@ -292,6 +293,29 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which) {
                         "rollout, by machine name: adds the verdict columns");
     command->add_option("--html", options->html,
                         "Write the fleet at a glance as one self-contained HTML page");
+    CLI::Option* release = command->add_option(
+        "--release", options->release,
+        "KITDIR: release machines into this rollout kit (REL\\<NAME>.TXT, holding the tail "
+        "each plan used): those not released yet whose plan starts a silent setup with no "
+        "warning");
+    command->add_option("--release-machines", options->release_machines,
+                        "Release these machines (names, comma-separated) anew, and only "
+                        "them, whatever their plan says")
+        ->delimiter(',')
+        ->needs(release);
+    command->add_flag("--release-all", options->release_all,
+                      "Release every machine not released yet that the kit can run")
+        ->needs(release);
+    command->add_option("--withdraw", options->withdraw,
+                        "Withdraw the releases of these machines (names, comma-separated)")
+        ->delimiter(',')
+        ->needs(release);
+    command->add_option("--kit", options->kit,
+                        "KITDIR: show each machine's release from this rollout kit")
+        ->excludes(release);
+    command->add_option("--logs", options->logs,
+                        "The rollout kit's log folder (DROP\\log): show each machine's last "
+                        "logon");
     command->add_option("--jobs", options->jobs,
                         "Machines planned side by side (default: one per core; 1 plans "
                         "them one after another on the program's own thread)")
@@ -460,6 +484,36 @@ void Summary(const std::vector<FleetRow>& rows) {
   std::cerr << text;
 }
 
+// What --release did to the kit's records.
+void ReleaseSummary(const ReleaseOutcome& outcome, const std::string& kit_dir) {
+  const auto list = [](const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < 5; ++i) {
+      text += (i == 0 ? "" : ", ") + EscapeText(names[i]);
+    }
+    return text + (names.size() > 5 ? ", ..." : "");
+  };
+  std::string text = "release: " + std::to_string(outcome.released.size()) +
+                     " released into " + EscapeText(kit_dir);
+  if (!outcome.released.empty()) text += " (" + list(outcome.released) + ")";
+  text += ", " + std::to_string(outcome.kept.size()) + " released before and kept";
+  if (!outcome.withdrawn.empty()) {
+    text += ", " + std::to_string(outcome.withdrawn.size()) + " withdrawn (" +
+            list(outcome.withdrawn) + ")";
+  }
+  text += "\n";
+  std::map<std::string, std::vector<std::string>> by_reason;
+  for (const auto& [machine, why] : outcome.not_released) by_reason[why].push_back(machine);
+  for (const auto& [why, machines] : by_reason) {
+    text += "  not released: " + why + ": " + std::to_string(machines.size()) + " (" +
+            list(machines) + ")\n";
+  }
+  if (!outcome.unknown.empty()) {
+    text += "  no such machine in the fleet: " + list(outcome.unknown) + "\n";
+  }
+  std::cerr << text;
+}
+
 // The folders and tails of a fleet, in words, for its page.
 std::string Described(const std::vector<std::string>& arguments, const PlanOptions& options,
                       const FleetSetup& setup, const CodePage& code_page) {
@@ -483,6 +537,7 @@ std::string Described(const std::vector<std::string>& arguments, const PlanOptio
 
 int RunFleet(const PlanOptions& options, const std::vector<std::string>& arguments) {
   std::vector<FleetRow> rows;
+  std::optional<ReleaseOutcome> release;
   bool page_to_stdout = false;
   try {
     std::string error;
@@ -490,7 +545,23 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
         CodePage::Open(options.codepage.value_or(1252), &error);
     if (!code_page) throw InputError{"--codepage: " + error};
     page_to_stdout = OneToStdout({&options.html});
-    FleetSetup setup = SetupOf(InMachineText(options, *code_page));
+    // The kit's package is where its machines start the launcher from.
+    PlanOptions planned_options = options;
+    const std::optional<std::string> kit_dir = options.release ? options.release : options.kit;
+    if (kit_dir) {
+      KitPlaces places;
+      if (!ReadKitPlaces(*kit_dir, &places)) {
+        throw InputError{*kit_dir + ": holds no rollout kit (no KIT.INI; write one with "
+                                    "rollout-kit)"};
+      }
+      if (!options.program && !options.command_line) {
+        planned_options.program = places.package + "\\launcher.exe";
+      }
+    }
+    if (options.logs && !fs::is_directory(PathOf(*options.logs))) {
+      throw InputError{*options.logs + ": not a folder"};
+    }
+    FleetSetup setup = SetupOf(InMachineText(planned_options, *code_page));
     setup.after_root = options.after_root;
     if (options.after_root && !fs::is_directory(PathOf(*options.after_root))) {
       throw InputError{*options.after_root + ": not a folder"};
@@ -521,6 +592,24 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
                        done, folders.size(), rate, left);
           if (done == folders.size()) std::fprintf(stderr, "\n");
         });
+    if (options.release) {
+      ReleaseRequest request{*options.release, options.release_machines, options.release_all,
+                             options.withdraw};
+      try {
+        release = Release(rows, request);
+      } catch (const std::runtime_error& failure) {
+        throw InputError{failure.what()};
+      }
+      for (FleetRow& row : rows) {
+        const auto why = release->not_released.find(row.machine);
+        if (why != release->not_released.end()) row.not_released = why->second;
+      }
+    }
+    std::map<std::string, ReleaseRecord> records;
+    std::map<std::string, std::string> logs;
+    if (kit_dir) (void)ReadReleases(*kit_dir, &records);
+    if (options.logs) logs = ReadKitLogs(*options.logs);
+    AnnotateKit(kit_dir ? &records : nullptr, options.logs ? &logs : nullptr, &rows);
     std::vector<std::pair<std::string, std::string>> files;
     if (options.html) {
       FleetPageInfo info;
@@ -530,12 +619,13 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
       files.emplace_back(*options.html, FleetPage(rows, info));
     }
     const bool verdicts = options.after_root.has_value();
+    const bool kit = kit_dir.has_value() || options.logs.has_value();
     std::string out;
     if (options.json) {
-      for (const FleetRow& row : rows) out += DumpJson(FleetJson(row, verdicts)) + "\n";
+      for (const FleetRow& row : rows) out += DumpJson(FleetJson(row, verdicts, kit)) + "\n";
     } else {
-      out = FleetHeader(verdicts) + "\n";
-      for (const FleetRow& row : rows) out += FleetLine(row, verdicts) + "\n";
+      out = FleetHeader(verdicts, kit) + "\n";
+      for (const FleetRow& row : rows) out += FleetLine(row, verdicts, kit) + "\n";
     }
     WriteAll(files);
     if (!page_to_stdout) std::cout << out;
@@ -544,10 +634,11 @@ int RunFleet(const PlanOptions& options, const std::vector<std::string>& argumen
     return 2;
   }
   Summary(rows);
+  if (release) ReleaseSummary(*release, *options.release);
   for (const FleetRow& row : rows) {
     if (Failure(row)) return 1;
   }
-  return 0;
+  return release && !release->unknown.empty() ? 1 : 0;
 }
 
 int RunVerify(const PlanOptions& options, const std::string& before, const std::string& after) {

@@ -30,6 +30,13 @@ struct PlanOptions {
   std::optional<std::string> html;
   std::optional<std::string> after_root;
   std::optional<unsigned> jobs;  // machines planned side by side; none: one per core
+  // The rollout kit.
+  std::optional<std::string> release;  // KITDIR to release into
+  std::vector<std::string> release_machines;
+  bool release_all = false;
+  std::vector<std::string> withdraw;
+  std::optional<std::string> kit;   // KITDIR to read the releases of
+  std::optional<std::string> logs;  // the kit's log folder (DROP\log)
 };
 
 // Which command the options are for.

@@ -47,7 +47,7 @@ struct Column {
   Kind kind;
 };
 
-std::vector<Column> Columns(bool with_verdicts) {
+std::vector<Column> Columns(bool with_verdicts, bool with_kit) {
   std::vector<Column> columns = {
       {"machine", Kind::kText},         {"family", Kind::kText},
       {"windows", Kind::kText},
@@ -67,6 +67,11 @@ std::vector<Column> Columns(bool with_verdicts) {
     columns.push_back({"verdict", Kind::kOptionalText});
     columns.push_back({"differences", Kind::kList});
   }
+  if (with_kit) {
+    columns.push_back({"release", Kind::kOptionalText});
+    columns.push_back({"not_released", Kind::kOptionalText});
+    columns.push_back({"kit_log", Kind::kOptionalText});
+  }
   columns.push_back({"error", Kind::kOptionalText});
   return columns;
 }
@@ -82,6 +87,9 @@ Cell CellOf(const FleetRow& row, const std::string& column) {
   const auto flag = [](bool b) { return Cell{b ? "true" : "false", {}}; };
   if (column == "machine") return text(row.machine);
   if (column == "error") return row.failed ? text(row.error) : Cell{};
+  if (column == "release") return Cell{row.release, {}};
+  if (column == "not_released") return Cell{row.not_released, {}};
+  if (column == "kit_log") return Cell{row.kit_log, {}};
   if (row.failed) return Cell{};
   if (column == "family") return text(row.family);
   if (column == "windows") return text(row.windows);
@@ -146,16 +154,16 @@ std::optional<std::string> Setting(const Image& image, const char* name,
   return std::nullopt;
 }
 
-std::string FleetHeader(bool with_verdicts) {
+std::string FleetHeader(bool with_verdicts, bool with_kit) {
   std::vector<std::string> names;
-  for (const Column& column : Columns(with_verdicts)) names.push_back(column.name);
+  for (const Column& column : Columns(with_verdicts, with_kit)) names.push_back(column.name);
   return Joined(names, ",");
 }
 
-std::string FleetLine(const FleetRow& row, bool with_verdicts) {
+std::string FleetLine(const FleetRow& row, bool with_verdicts, bool with_kit) {
   std::string line;
   bool first = true;
-  for (const Column& column : Columns(with_verdicts)) {
+  for (const Column& column : Columns(with_verdicts, with_kit)) {
     const Cell cell = CellOf(row, column.name);
     std::string text;
     if (column.kind == Kind::kList) {
@@ -177,9 +185,9 @@ std::string FleetLine(const FleetRow& row, bool with_verdicts) {
   return line;
 }
 
-nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts) {
+nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts, bool with_kit) {
   nlohmann::ordered_json out;
-  for (const Column& column : Columns(with_verdicts)) {
+  for (const Column& column : Columns(with_verdicts, with_kit)) {
     const Cell cell = CellOf(row, column.name);
     nlohmann::ordered_json value = nullptr;
     if (column.kind == Kind::kList) {

@@ -54,6 +54,12 @@ struct FleetRow {
   // After the rollout (fleet --after-root): the verdict and its differences.
   std::optional<std::string> verdict;
   std::vector<Difference> differences;
+
+  // The rollout kit (fleet --release, --kit, --logs): the machine's release,
+  // or why this run did not release it, and the last line of its log.
+  std::optional<std::string> release;
+  std::optional<std::string> not_released;
+  std::optional<std::string> kit_log;
 };
 
 // What the fleet shares: the options of every machine.
@@ -91,11 +97,13 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
 
 // CSV: the header and one line per row, without line ends. The verdict
 // columns only when with_verdicts.
-std::string FleetHeader(bool with_verdicts = false);
-std::string FleetLine(const FleetRow& row, bool with_verdicts = false);
+// The kit's columns (release, not_released, kit_log) only when with_kit.
+std::string FleetHeader(bool with_verdicts = false, bool with_kit = false);
+std::string FleetLine(const FleetRow& row, bool with_verdicts = false, bool with_kit = false);
 // One JSON object with the CSV's column names as keys: absent values null,
 // true/false as booleans.
-nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false);
+nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false,
+                                 bool with_kit = false);
 
 // A value of the settings key in image as the client reads it, in UTF-8:
 // text up to its first zero, a four-byte REG_DWORD in decimal; nullopt when

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "preview/releases.h"
 #include "preview/verify.h"
 
 namespace preview {
@@ -179,6 +180,25 @@ const VerdictTone kVerdictTones[] = {
     {verdict::kNotRun, Tone::kBad},         {verdict::kUnreadable, Tone::kBad},
     {verdict::kCannotTell, Tone::kWarn},    {verdict::kIncomplete, Tone::kWarn},
     {verdict::kOtherWindows, Tone::kWarn},  {verdict::kNotCollected, Tone::kWarn},
+};
+
+// What a logon of the rollout kit did, as its log says, in the order of a
+// rollout.
+struct KitStep {
+  const char* word;
+  const char* label;
+  Tone tone;
+};
+const KitStep kKitSteps[] = {
+    {"collected", "collected before", Tone::kPlain},
+    {"started", "started, not yet collected after", Tone::kWarn},
+    {"done", "done: collected after the run", Tone::kGood},
+    {"recovered", "collected after an interrupted run", Tone::kWarn},
+    {"idle", "done earlier, nothing to do", Tone::kGood},
+    {"norights", "skipped: administrator rights missing", Tone::kBad},
+    {"skipped", "skipped (other Windows, name or record)", Tone::kWarn},
+    {"failed", "a collection failed", Tone::kBad},
+    {"none", "no logon yet", Tone::kPlain},
 };
 
 std::string SettingValue(const std::optional<std::string>& value) {
@@ -372,6 +392,20 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
   adapters.messages = true;
   adapters.At("adapters", "tuned", "adapters tuned");
 
+  Section kit{"kit", "Rollout kit",
+              "Releases in the kit, and what each machine's last logon did (its log).",
+              planned, {}};
+  Block& releases = kit.blocks.emplace_back();
+  releases.title = "Releases";
+  releases.messages = true;
+  releases.At("release", "released", "released");
+  releases.At("release", "not released", "not released").tone = Tone::kWarn;
+  Block& steps = kit.blocks.emplace_back();
+  steps.title = "Last logon";
+  steps.messages = true;
+  for (const KitStep& step : kKitSteps) steps.At("step", step.word, step.label).tone = step.tone;
+  bool kit_shown = false;
+
   Section tails{"tails", "Command-line tails", "", planned, {}};
   leftovers.wide = tails.wide = false;
   Block& tail_block = tails.blocks.emplace_back();
@@ -485,6 +519,22 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
       for (const std::string& name : row.adapters_tuned) keys += " " + name;
       figure.Under(keys, machine, r);
     }
+    if (row.release || row.not_released || row.kit_log) kit_shown = true;
+    if (row.release) {
+      Figure& figure = releases.figures[0];
+      ++figure.count;
+      figure.Under("release " + *row.release, machine, r);
+    } else if (row.not_released) {
+      Figure& figure = releases.figures[1];
+      ++figure.count;
+      figure.Under(*row.not_released, machine, r);
+    }
+    if (row.kit_log || row.release) {
+      const std::string word = row.kit_log ? LogWord(*row.kit_log) : "";
+      Figure& figure = steps.At("step", word.empty() ? "none" : word, word.empty() ? "no logon yet" : word);
+      ++figure.count;
+      figure.Line(row.kit_log ? machine + ": " + *row.kit_log : machine);
+    }
     Figure& tail = tail_block.At("tail", row.tail, row.tail.empty() ? "(empty)" : row.tail);
     ++tail.count;
     tail.Line(machine);
@@ -499,6 +549,7 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
 
   std::vector<Section*> sections = {&machines};
   if (verdicts) sections.push_back(&after);
+  if (kit_shown) sections.push_back(&kit);
   for (Section* section : {&warnings, &setup, &family, &install, &settings, &leftovers, &tails}) {
     sections.push_back(section);
   }
