@@ -144,3 +144,10 @@ if(KIT_TEST_SOURCES)
                         GTest::gtest GTest::gtest_main)
   gtest_discover_tests(kit_tests)
 endif()
+
+# The rollout kit's part for Windows 9x run by DOSBox's command.com-like
+# shell, step by step, with a DOS stand-in for KIT.EXE and START. Skipped
+# without dosbox or nasm.
+add_test(NAME kit_dosbox
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/kit/dosbox_test.sh $<TARGET_FILE:launcher-preview>)
+set_tests_properties(kit_dosbox PROPERTIES SKIP_RETURN_CODE 77)
