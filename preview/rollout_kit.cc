@@ -84,33 +84,41 @@ set KSTEP=
 
 // The part for Windows NT (2000, XP, and those the launcher has no setup
 // for, which KIT.EXE skips). start /w waits as cmd would for a program of
-// the batch file, and starts one a UNC path names.
+// the batch file, and starts one a UNC path names. Errors are read from
+// errorlevel on a line of their own: Wine's cmd takes a redirected
+// command's || for a failure.
 constexpr const char* kNtCmd = R"(@echo off
 rem Rollout kit of the silent launcher, the part for Windows NT's cmd,
 rem called by LOGON.BAT. Written by launcher-preview rollout-kit.
 setlocal
 set "KIT=%~dp0KIT.EXE"
-"%KIT%" step > "%TEMP%\kitstep.cmd" || goto nostate
+if not defined TEMP set "TEMP=%SystemRoot%\TEMP"
+"%KIT%" step > "%TEMP%\kitstep.cmd"
+if errorlevel 1 goto nostate
 call "%TEMP%\kitstep.cmd"
 del "%TEMP%\kitstep.cmd"
 goto s%KSTEP%
 :scollect
 :snorights
-"%KIT%" collect before || goto failed
+"%KIT%" collect before
+if errorlevel 1 goto failed
 ver > "DROP\before\%KNAME%\ver.txt"
 "%KIT%" log %KSTEP:collect=collected%
 goto end
 :srun
-"%KIT%" mark started || goto failed
+"%KIT%" mark started
+if errorlevel 1 goto failed
 "%KIT%" log started
 start "" /w PKG\launcher.exe %KTAIL%
-"%KIT%" collect after || goto failed
+"%KIT%" collect after
+if errorlevel 1 goto failed
 ver > "DROP\after\%KNAME%\ver.txt"
 "%KIT%" mark done
 "%KIT%" log done
 goto end
 :safter
-"%KIT%" collect after || goto failed
+"%KIT%" collect after
+if errorlevel 1 goto failed
 ver > "DROP\after\%KNAME%\ver.txt"
 "%KIT%" mark done
 "%KIT%" log recovered
