@@ -20,6 +20,9 @@
 # planned by the preview with that code page. Without that locale
 # (scripts/install-deps.sh makes it) the session is skipped, and says so.
 #
+# Some cases start the launcher from a network share (\\E2ESRV\...), which
+# each session's prefix maps to host folders beside it.
+#
 # Each case's registry exports before and after the run and its facts
 # (tests/e2e/records.h) are gathered in $out/records/<case>, beside copies of
 # the two package folders (packages/) and the host path of session 0's C:

@@ -1,7 +1,8 @@
 // A launcher started from a network share, as login scripts start it
 // (\\SERVER\NETLOGON\wlan\launcher.exe -gina /S /I1): the package beside it
 // is found and staged, quoted or not, in folders with blanks, at a share's
-// root; --program puts the tails' command line on the share.
+// root; --program puts the tails' command line on the share (the fleet's
+// through the command line in command_line_test.sh).
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -163,43 +164,6 @@ TEST(SharePaths, ProgramStartsTheTailsCommandLine) {
     EXPECT_EQ(c.package_folder, plan["package_folder"]);
     EXPECT_TRUE(plan["missing"].empty()) << plan["missing"].dump();
     EXPECT_FALSE(plan["setup_command"].is_null());
-  }
-  fs::remove_all(dir);
-}
-
-// A fleet started from the share: every family's setup starts, with its
-// response file, from the package --package stands for.
-TEST(SharePaths, FleetFromAShare) {
-  const fs::path dir = Scratch("fleet");
-  WritePackage(dir / "package");
-  Write(dir / "machines" / "pc98" / "ver.txt", "\r\nWindows 98 [Version 4.10.1998]\r\n");
-  Write(dir / "machines" / "pcxp" / "ver.txt", "Microsoft Windows XP [Version 5.1.2600]\r\n");
-  Write(dir / "machines" / "pcxp" / "adapters.reg",
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
-        "{4D36E972-E325-11CE-BFC1-08002BE10318}]\r\n");
-  for (const char* program :
-       {"\\\\SERVER\\SHARE\\wlan\\launcher.exe", "\\\\SERVER\\SHARE\\Wireless LAN\\launcher.exe",
-        "\\\\SERVER\\WLAN\\launcher.exe"}) {
-    SCOPED_TRACE(program);
-    preview::PlanOptions options;
-    options.program = program;
-    options.tail = "-gina /S /I1";
-    options.tail_for = {"9x=/S /I1"};
-    options.package = (dir / "package").string();
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = preview::RunFleet(options, {(dir / "machines").string()});
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(0, status) << err;
-    EXPECT_EQ(std::string::npos, err.find("warning")) << err;
-    EXPECT_NE(std::string::npos,
-              out.find("\npc98,9x,/S /I1,3,data3.cab\\SI1.iss,silent,true,true,true,false,"))
-        << out;
-    EXPECT_NE(std::string::npos,
-              out.find("\npcxp,xp,-gina /S /I1,22,data3.cab\\SI1XP.iss,silent,true,true,true,"
-                       "false,"))
-        << out;
   }
   fs::remove_all(dir);
 }
