@@ -1,7 +1,9 @@
-// The in-memory file system: folders and files under drive roots, names
-// compared ASCII case-insensitively. Drive roots ("C:\") always exist; a
-// file stored with attributes 0 reads back FILE_ATTRIBUTE_NORMAL (0x80), a
-// folder FILE_ATTRIBUTE_DIRECTORY (0x10) plus what was set on it.
+// The in-memory file system: folders and files under drive roots ("C:\")
+// and share roots ("\\server\share\"), names compared ASCII
+// case-insensitively. Roots always exist; a file stored with attributes 0
+// reads back FILE_ATTRIBUTE_NORMAL (0x80), a folder FILE_ATTRIBUTE_DIRECTORY
+// (0x10) plus what was set on it.
+#include <algorithm>
 #include <map>
 
 #include "platform/memory_internal.h"
@@ -44,33 +46,64 @@ bool IsDriveLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// A full path like "C:\a\b" ("C:\" for a root) from an absolute or relative
-// Windows path; "." and ".." are resolved and repeated separators merged as
-// Windows does. False for an empty path or a network path.
+// The root a full path starts with: "C:" or "\\server\share" (its length).
+// Full paths always go on with a backslash after it.
+size_t RootLength(const std::string& full) {
+  if (full.compare(0, 2, "\\\\") != 0) return 2;
+  const size_t share = full.find('\\', 2) + 1;
+  return std::min(full.find('\\', share), full.size());
+}
+
+// "\\server\share" and what follows it, from a path with backslashes only.
+// False for what Windows does not take as a share: device paths ("\\.\",
+// "\\?\"), a server without a share, an empty server or share name.
+bool SplitShare(const std::string& path, std::string* root, std::string* rest) {
+  if (path.size() >= 3 && (path[2] == '.' || path[2] == '?') &&
+      (path.size() == 3 || path[3] == '\\')) {
+    return false;
+  }
+  const size_t server_end = path.find('\\', 2);
+  if (server_end == std::string::npos || server_end == 2) return false;
+  size_t share_end = path.find('\\', server_end + 1);
+  if (share_end == std::string::npos) share_end = path.size();
+  if (share_end == server_end + 1) return false;
+  *root = path.substr(0, share_end);
+  *rest = path.substr(share_end);
+  return true;
+}
+
+// A full path like "C:\a\b" or "\\server\share\a" (the root with its
+// backslash for a root itself) from an absolute or relative Windows path;
+// "." and ".." are resolved, never above the root, and repeated separators
+// merged as Windows does. False for an empty path or one that names no
+// file of a drive or share.
 bool FullPath(const std::string& in, std::string* out) {
   std::string path = in;
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  if (path.empty() || path.compare(0, 2, "\\\\") == 0) return false;
-  std::string drive;
-  std::string rest;
+  if (path.empty()) return false;
   const std::string& current = Fs().current;  // always full
-  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    drive = path.substr(0, 2);
+  const std::string current_root = current.substr(0, RootLength(current));
+  const std::string current_rest = current.substr(current_root.size());  // "\" at a root
+  std::string root;
+  std::string rest;
+  if (path.compare(0, 2, "\\\\") == 0) {
+    if (!SplitShare(path, &root, &rest)) return false;
+  } else if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
+    root = path.substr(0, 2);
     rest = path.substr(2);
     if (rest.empty() || rest[0] != '\\') {
-      // "C:name": relative to the current folder when on its drive.
-      rest = (Fold(drive) == Fold(current.substr(0, 2)) ? current.substr(2)
-                                                         : "\\") +
-             "\\" + rest;
+      // "C:name": relative to the current folder when on its drive; a
+      // share as current folder leaves every drive at its root.
+      rest = (Fold(root) == Fold(current_root) ? current_rest : "\\") + "\\" + rest;
     }
   } else if (path[0] == '\\') {
-    drive = current.substr(0, 2);
+    root = current_root;  // "\name": from the root of the current drive or share
     rest = path;
   } else {
-    drive = current.substr(0, 2);
-    rest = current.substr(2) + "\\" + path;
+    root = current_root;
+    rest = current_rest + "\\" + path;
   }
   std::vector<std::string> parts;
   std::string name;
@@ -86,17 +119,17 @@ bool FullPath(const std::string& in, std::string* out) {
     }
     name.clear();
   }
-  *out = drive;
+  *out = root;
   if (parts.empty()) *out += "\\";
   for (const std::string& part : parts) *out += "\\" + part;
   return true;
 }
 
-bool IsRoot(const std::string& full) { return full.size() == 3; }
+bool IsRoot(const std::string& full) { return full.size() == RootLength(full) + 1; }
 
 std::string Parent(const std::string& full) {
   const size_t slash = full.rfind('\\');
-  return slash == 2 ? full.substr(0, 3) : full.substr(0, slash);
+  return slash == RootLength(full) ? full.substr(0, slash + 1) : full.substr(0, slash);
 }
 
 std::string LastName(const std::string& full) {

@@ -122,7 +122,14 @@ void EraseKey(Root root, const std::u16string& path);  // with its subtree
 
 // ---- Files (paths case-insensitive; relative ones resolve against the
 // current directory) ----------------------------------------------------------
-// Drive roots always exist, and so do the system and current directories.
+// Paths are on a drive ("C:\a", any letter) or a share ("\\server\share\a",
+// server and share names compared like every other name). A share root
+// behaves as a drive root: "\name" from a current directory on a share goes
+// to the share's root, and ".." never climbs above it. Drive and share roots
+// always exist, as do the system and current directories: the machine
+// reaches every share it is told of (the launcher's own folder may be on
+// one). "\\server" alone and device paths ("\\.\", "\\?\") are no
+// paths; every operation on them fails.
 // A file stored with attributes 0 reads back FILE_ATTRIBUTE_NORMAL (0x80); a
 // folder reads FILE_ATTRIBUTE_DIRECTORY (0x10). A copy takes the source's
 // attributes, read-only included, as CopyFileA does.

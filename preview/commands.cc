@@ -167,8 +167,10 @@ std::optional<unsigned long> WindowsOption(const PlanOptions& options) {
 // fleet, the version.
 Machine BaseMachine(const PlanOptions& options) {
   Machine machine;
-  machine.command_line =
-      options.command_line ? *options.command_line : CommandLineFor(options.tail.value_or(""));
+  machine.command_line = options.command_line
+                             ? *options.command_line
+                             : CommandLineFor(options.tail.value_or(""),
+                                              options.program.value_or(kDefaultProgram));
   if (machine.command_line.size() > 32767) {
     throw InputError{"the command line is longer than Windows allows (32767 characters)"};
   }
@@ -177,7 +179,9 @@ Machine BaseMachine(const PlanOptions& options) {
     machine.system_dir = *options.system_dir;
   }
   machine.current_dir = options.current_dir;
-  machine.program = options.program;
+  // A whole command line need not start with the program's path; a tail's
+  // command line does.
+  if (options.command_line) machine.program = options.program;
   if (options.package) {
     if (!fs::is_directory(PathOf(*options.package))) {
       throw InputError{*options.package + ": not a folder"};
@@ -215,6 +219,7 @@ FleetSetup SetupOf(const PlanOptions& options) {
   setup.base = BaseMachine(options);
   setup.version = WindowsOption(options);
   setup.tails = TailsOf(options);
+  if (options.program) setup.program = *options.program;
   setup.whole_command_line = options.command_line.has_value();
   return setup;
 }
@@ -249,7 +254,7 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which) {
   CLI::Option* tail = command->add_option(
       "--tail", options->tail,
       "Command-line tail (default empty) for the families --tail-for does not name; "
-      "the program path is C:\\Pkg\\launcher.exe");
+      "the command line is the program path (--program) and the tail");
   CLI::Option* tail_for = command->add_option(
       "--tail-for", options->tail_for,
       "FAMILY=TAIL: the tail of one family (9x, 2000, xp or other), as a login "
@@ -268,8 +273,10 @@ void AddPlanOptions(CLI::App* command, PlanOptions* options, Command which) {
                       "program path has no folder")
       ->capture_default_str();
   command->add_option("--program", options->program,
-                      "Where launcher.exe lies, when the command line does not start "
-                      "with its path (the package is beside it)");
+                      "Where launcher.exe lies (the package is beside it; a path on a "
+                      "share, \\\\SERVER\\SHARE\\..., too): the command line of --tail "
+                      "and --tail-for starts with it (default C:\\Pkg\\launcher.exe); "
+                      "with --command-line, the program started with that line");
   command->add_option("--package", options->package,
                       "A folder standing for the package: only files present there are "
                       "staged (names without regard to case, data3.cab a subfolder)");
@@ -380,8 +387,8 @@ int RunPlan(const PlanOptions& options) {
                          "ver.txt, or --live on Windows)"};
       }
       if (!setup.whole_command_line) {
-        machine.command_line =
-            CommandLineFor(setup.tails.For(launcher::ClassifyFamily(machine.version_word)));
+        machine.command_line = CommandLineFor(
+            setup.tails.For(launcher::ClassifyFamily(machine.version_word)), setup.program);
       }
       for (const std::string& path : options.reg_files) {
         machine.sources.push_back(Load(path, *code_page));

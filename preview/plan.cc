@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "launcher/launcher.h"
 #include "launcher/options.h"
@@ -31,10 +32,29 @@ bool Names(const std::string& path, const std::string& name) {
   return path.size() == name.size() || path[path.size() - name.size() - 1] == '\\';
 }
 
+// The folder of a program path: the text before its last backslash, or
+// the current folder for a bare name. "C:" alone would be the current
+// folder of drive C, so a program at a drive's root lies in "C:\"; a
+// share's root "\\server\share" needs no backslash.
+std::string FolderOf(const std::string& program, size_t slash, const std::string& current) {
+  if (slash == std::string::npos) return current;
+  if (slash == 2 && program[1] == ':') return program.substr(0, 3);
+  return program.substr(0, slash);
+}
+
+bool EndsWithExe(const std::string& program) {
+  return program.size() >= 4 && AsciiLower(program.substr(program.size() - 4)) == ".exe";
+}
+
 // The folder the launcher lies in: that of the program path the command
 // line starts with, or the current folder for a bare program name. Windows
 // reads the path in the ANSI code page: a lead byte and the byte after it
 // are one character, so a trail byte is neither a quote nor a separator.
+// An unquoted path ends at a blank, where Windows tries each longer text up
+// to the next blank in turn and starts the first that names a file
+// ("\\server\share\Wireless LAN\launcher.exe -gina" starts the launcher of
+// "Wireless LAN"): the first such text ending in ".exe" is the launcher's
+// path, else the first word.
 std::string ProgramFolder(const std::string& line, const std::string& current,
                           const CodePage& code_page) {
   const auto lead = [&](unsigned char byte) {
@@ -46,9 +66,14 @@ std::string ProgramFolder(const std::string& line, const std::string& current,
   const bool quoted = !line.empty() && line[0] == '"';
   std::string program;
   size_t slash = std::string::npos;
+  std::optional<std::string> first_word;
   for (size_t i = quoted ? 1 : 0; i < line.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(line[i]);
-    if (quoted ? c == '"' : c <= 0x20) break;
+    if (quoted && c == '"') break;
+    if (!quoted && c <= 0x20) {
+      if (program.empty() || EndsWithExe(program)) return FolderOf(program, slash, current);
+      if (!first_word) first_word = FolderOf(program, slash, current);
+    }
     program += line[i];
     if (lead(c) && i + 1 < line.size()) {
       program += line[++i];
@@ -56,9 +81,8 @@ std::string ProgramFolder(const std::string& line, const std::string& current,
     }
     if (c == '\\') slash = program.size() - 1;
   }
-  if (slash == std::string::npos) return current;
-  if (slash == 2 && program[1] == ':') return program.substr(0, 3);
-  return program.substr(0, slash);
+  if (!quoted && first_word && !EndsWithExe(program)) return *first_word;
+  return FolderOf(program, slash, current);
 }
 
 // Every name the launcher may copy out of the package.

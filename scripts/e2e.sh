@@ -20,6 +20,9 @@
 # planned by the preview with that code page. Without that locale
 # (scripts/install-deps.sh makes it) the session is skipped, and says so.
 #
+# Some cases start the launcher from a network share (\\E2ESRV\...), which
+# each session's prefix maps to host folders beside it.
+#
 # Each case's registry exports before and after the run and its facts
 # (tests/e2e/records.h) are gathered in $out/records/<case>, beside copies of
 # the two package folders (packages/) and the host path of session 0's C:
@@ -165,6 +168,20 @@ run_session() {  # <scratch folder> <selection> <output> <Wine's messages>
   bash tests/e2e/make_package.sh "$launcher" "$out/fake_setup.exe" "$root/pkg"
   mkdir -p "$root/pkg with blanks"
   cp -a "$root/pkg" "$root/pkg with blanks/Disk 1"
+  # The network share of tests/e2e/cases.h, as host folders beside the
+  # prefix: Wine maps \\SERVER\SHARE to $WINEPREFIX/dosdevices/unc/SERVER/SHARE
+  # (a link or a folder), finding each name without regard to case. Wine
+  # makes dosdevices, with its c: and z:, only where there is none yet, so
+  # those two are made here as Wine makes them.
+  local netlogon=$dir/netlogon wlan=$dir/wlan-share unc=$WINEPREFIX/dosdevices/unc
+  mkdir -p "$netlogon/Wireless LAN" "$unc/e2esrv"
+  cp -a "$root/pkg" "$netlogon/wlan"
+  cp -a "$root/pkg" "$netlogon/Wireless LAN/Disk 1"
+  cp -a "$root/pkg" "$wlan"
+  ln -s ../drive_c "$WINEPREFIX/dosdevices/c:"
+  ln -s / "$WINEPREFIX/dosdevices/z:"
+  ln -s "$netlogon" "$unc/e2esrv/netlogon"
+  ln -s "$wlan" "$unc/e2esrv/wlan"
   mkdir -p "$root/bin"
   cp "$out/runner.exe" "$root/bin/runner.exe"
   if [ $mode = fidelity ]; then

@@ -7,7 +7,8 @@ need_pkgs=(cmake git make g++ clang libclang-rt-14-dev libgtest-dev python3
            libcli11-dev nlohmann-json3-dev
            g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
            wine wine32:i386 qemu-user-static
-           chromium fonts-dejavu-core locales libreoffice-calc-nogui)
+           chromium fonts-dejavu-core locales
+           dosbox libreoffice-calc-nogui nasm)
 
 # Wine runs 32-bit Linux binaries. Where the kernel cannot run them itself,
 # qemu's user-mode emulator runs them through binfmt_misc.
@@ -15,19 +16,8 @@ runs_ia32() {
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-missing=()
-for p in "${need_pkgs[@]}"; do
-  [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) == *"ok installed" ]] || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "install-deps: installing ${missing[*]}"
-  if ! grep -qx i386 < <(dpkg --print-foreign-architectures); then
-    dpkg --add-architecture i386
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# Those missing, through a mirror that may be mid-sync.
+bash "$(dirname "$0")/install-packages.sh" "${need_pkgs[@]}"
 
 if ! runs_ia32; then
   binfmt=/proc/sys/fs/binfmt_misc

@@ -201,6 +201,34 @@ const Special kSpecials[] = {
     {"win7", Q, "/S /I1 /wbs", "adapters;hold=3000", "", "other family: no wait, no fix"},
 };
 
+// Started from the network share (cases.h), as a login script starts it.
+struct OnShare {
+  const char* version;
+  Start start;
+  const char* folder;
+  const char* tail;
+  const char* expect;
+  const char* note;
+};
+
+constexpr Start U = Start::kUnquoted;
+const OnShare kOnShare[] = {
+    {"winxp", Q, kShareFolder, "-gina /S /I1", "", "started from a share"},
+    {"winxp", U, kShareFolder, "-gina /S /I1", "", "started from a share, unquoted"},
+    {"win98", U, "\\\\e2esrv\\netlogon\\wlan", "/S /I1", "",
+     "started from a share, unquoted, names in lower case"},
+    {"win98", Start::kBlanks, kShareFolderBlanks, "/S /I3", "", "share folder with blanks"},
+    {"win2k", Q, kShareFolder, "/S /I1", "", "started from a share"},
+    {"win2k", Start::kBlanks, kShareFolderBlanks, "-gina /S /I3", "",
+     "share folder with blanks"},
+    // As Windows starts an unquoted path with blanks: the launcher of the
+    // folder with blanks runs, its tail starting within the path.
+    {"winxp", U, kShareFolderBlanks, "/S /I1", "iss=plain",
+     "share folder with blanks, unquoted: staged, no option"},
+    {"winxp", Q, kShareRoot, "/S /I3", "", "package at a share's root"},
+    {"win2k", U, kShareRoot, "-wm=12 /S /I3", "", "package at a share's root, unquoted"},
+};
+
 Case Build(const std::string& version, Start start, const std::string& tail,
            const std::string& arrange, const std::string& expect,
            const std::string& note) {
@@ -234,6 +262,10 @@ std::vector<Case> AllCases() {
   }
   for (const Special& s : kSpecials) {
     cases.push_back(Build(s.version, s.start, s.tail, s.arrange, s.expect, s.note));
+  }
+  for (const OnShare& s : kOnShare) {
+    cases.push_back(Build(s.version, s.start, s.tail, "", s.expect, s.note));
+    cases.back().folder = s.folder;
   }
   return cases;
 }

@@ -41,13 +41,24 @@ struct Case {
   bool adapters_fixed = false;  // matching adapters end with writeBlockSize "1"
   std::string note;
 
+  // The package folder, when not one of the runner's own: a folder on the
+  // share (kShare...) or a code page case's.
+  std::string folder;
   // The code page cases (CodePageCases) only: the ANSI code page they run
-  // under, the package folder and the whole command line, both in that code
+  // under and the whole command line, both it and the folder in that code
   // page's bytes; start is then only shown.
   int code_page = 0;
-  std::string folder;
   std::string command_line;
 };
+
+// The network share some cases start the launcher from, as login scripts
+// do. scripts/e2e.sh maps it in each session's prefix, Wine finding
+// \\SERVER\SHARE in dosdevices/unc/<server>/<share> whatever the letter
+// case: \\E2ESRV\NETLOGON holds copies of the sample package in "wlan" and
+// in "Wireless LAN\Disk 1", \\E2ESRV\WLAN one at its root.
+constexpr const char* kShareFolder = "\\\\E2ESRV\\NETLOGON\\wlan";
+constexpr const char* kShareFolderBlanks = "\\\\E2ESRV\\NETLOGON\\Wireless LAN\\Disk 1";
+constexpr const char* kShareRoot = "\\\\E2ESRV\\WLAN";
 
 std::vector<Case> AllCases();
 std::vector<Case> DemoCases();

@@ -93,17 +93,41 @@ bool LoadFolder(const fs::path& folder, std::vector<preview::Source>* sources,
   return true;
 }
 
-// A Windows path of the prefix's drive C: as a path of this machine, where
-// Wine keeps names in UTF-8. Converted before the separators are turned, as
-// a trail byte may be 0x5C.
+// The entry of folder named name without regard to ASCII case, as Wine
+// finds it; "" when there is none.
+std::string EntryNamed(const fs::path& folder, const std::string& name) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (preview::AsciiLower(entry.path().filename().string()) == preview::AsciiLower(name)) {
+      return entry.path().filename().string();
+    }
+  }
+  return "";
+}
+
+// A Windows path of the prefix's drive C:, or of a share Wine maps in its
+// dosdevices/unc/<server>/<share> beside drive_c, as a path of this machine,
+// where Wine keeps names in UTF-8. Converted before the separators are
+// turned, as a trail byte may be 0x5C.
 std::string HostPath(const std::string& windows, const std::string& drive_c,
                      const preview::CodePage* code_page = nullptr) {
   static std::string error;
   static const std::unique_ptr<preview::CodePage> cp1252 = preview::CodePage::Open(1252, &error);
-  std::string rest = preview::Utf8FromAnsi(windows.size() >= 3 ? windows.substr(3) : "",
-                                           code_page ? *code_page : *cp1252);
+  std::string top = drive_c;
+  std::string path = windows.size() >= 3 ? windows.substr(3) : "";
+  if (windows.compare(0, 2, "\\\\") == 0) {
+    const size_t server_end = windows.find('\\', 2);
+    const size_t share_end = std::min(windows.find('\\', server_end + 1), windows.size());
+    const fs::path unc = fs::path(drive_c).parent_path() / "dosdevices" / "unc";
+    const std::string server = EntryNamed(unc, windows.substr(2, server_end - 2));
+    const std::string share =
+        EntryNamed(unc / server, windows.substr(server_end + 1, share_end - server_end - 1));
+    top = (unc / server / share).string();
+    path = windows.substr(std::min(share_end + 1, windows.size()));
+  }
+  std::string rest = preview::Utf8FromAnsi(path, code_page ? *code_page : *cp1252);
   std::replace(rest.begin(), rest.end(), '\\', '/');
-  return drive_c + "/" + rest;
+  return top + "/" + rest;
 }
 
 // The code page a record was run under: its codepage field, else 1252.
@@ -184,6 +208,14 @@ preview::Plan Plan(const Record& record, const std::vector<preview::Source>& bef
   if (!record.One("program").empty()) machine.program = record.One("program");
   machine.sources = before;
   return preview::MakePlan(machine, code_page);
+}
+
+// The line starts with the program's path, unquoted, and a blank or tab
+// after it or nothing.
+bool StartsUnquoted(const std::string& line, const std::string& program) {
+  return !program.empty() && line.compare(0, program.size(), program) == 0 &&
+         (line.size() == program.size() || line[program.size()] == ' ' ||
+          line[program.size()] == '\t');
 }
 
 // What a plan predicts, as the preview's outputs give it.
@@ -893,6 +925,16 @@ int main(int argc, char** argv) {
         std::cout << "\n\n" << preview::PlanText(plan, *code_page);
       }
       differences = Compare(plan, record, after, *code_page);
+      if (StartsUnquoted(record.One("command_line"), record.One("program"))) {
+        // Windows finds that program in the line itself and hands the line
+        // over as given (the runner names it only as Wine would quote it).
+        Record without = record;
+        without.fields.erase("program");
+        for (const std::string& d :
+             Compare(Plan(without, before, drive_c_of_case, *code_page), record, after, *code_page)) {
+          differences.push_back("planned without the program's name: " + d);
+        }
+      }
       if (fs::is_directory(folder / "field")) {
         for (const std::string& d : CheckField(folder, record, after, drive_c_of_case, *code_page)) {
           differences.push_back(d);

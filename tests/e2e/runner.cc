@@ -320,13 +320,19 @@ Invocation Plan(const Case& c, const Config& config) {
     how.current_dir = "C:\\e2e";
     return how;
   }
-  how.package = c.start == Start::kBlanks ? config.package_blanks : config.package;
+  how.package = PackageOf(c, config);
   const std::string tail = c.tail.empty() ? "" : " " + c.tail;
   const std::string program = how.package + "\\launcher.exe";
   switch (c.start) {
     case Start::kQuoted:
     case Start::kBlanks: how.command_line = "\"" + program + "\"" + tail; break;
-    case Start::kUnquoted: how.command_line = program + tail; break;
+    case Start::kUnquoted:
+      how.command_line = program + tail;
+      // Windows hands the line over as given, but Wine's CreateProcessA
+      // quotes an unquoted path with blanks when it finds the program
+      // itself; it keeps the line of a program named.
+      if (program.find(' ') != std::string::npos) how.program = program;
+      break;
     case Start::kTabs: how.command_line = "\"" + program + "\"\t\t" + c.tail; break;
     case Start::kBareName: how.command_line = "launcher.exe" + tail; break;
   }
@@ -551,6 +557,7 @@ Record Facts(const Case& c, const std::string& name, const Invocation& how, cons
   r.Add("command_line", how.command_line);
   r.Add("current_dir", how.current_dir);
   r.Add("package", how.package);
+  if (!how.program.empty()) r.Add("program", how.program);
   r.Add("system_dir", SystemFolder());
   if (c.code_page != 0) r.Add("codepage", std::to_string(c.code_page));
   if (run == nullptr) return r;
@@ -856,8 +863,9 @@ int RunFidelity(const Config& config) {
 // On these cases, just before the launcher starts, the collection script
 // runs in Wine's cmd and the Windows build of the preview plans the machine
 // live, and its collected folder in a fleet; right after the run the script
-// collects again. The host then checks them against the real run.
-const std::set<int> kFieldCases = {22, 57, 100, 121, 122, 125, 127, 130};
+// collects again. The host then checks them against the real run. Case 135
+// starts the launcher from the share.
+const std::set<int> kFieldCases = {22, 57, 100, 121, 122, 125, 127, 130, 135};
 
 // One argument as the C runtime splits a command line back into argv.
 std::string Argument(const std::string& text) {
@@ -917,8 +925,9 @@ std::string FleetOnWindows(const Case& c, const Invocation& how, const std::stri
   const std::string program = how.package + "\\launcher.exe";
   const std::string tails =
       how.command_line == "\"" + program + "\"" + (c.tail.empty() ? "" : " " + c.tail)
-          ? " --tail-for " + Argument(std::string(FamilyName(c.version)) + "=" + c.tail) +
-                " --tail " + Argument(OtherTail(c.tail))
+          ? " --program " + Argument(program) + " --tail-for " +
+                Argument(std::string(FamilyName(c.version)) + "=" + c.tail) + " --tail " +
+                Argument(OtherTail(c.tail))
           : " --command-line " + Argument(how.command_line);
   // Under cmd, which expands no wildcards; its standard output is the CSV.
   unsigned long code = 0;

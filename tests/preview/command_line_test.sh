@@ -74,6 +74,12 @@ expect "fleet summary names the failure" 1 "failed: pc2: $pc2/ver.txt: ver.txt n
 expect "fleet warns of a tail of no option" 1 "tail matches no option: 1 machine" fleet --tail "/S /I1 -gina" "$work/site"
 expect "fleet, unknown --windows" 2 "unknown Windows version" fleet --windows 12 "$pc1"
 expect "fleet takes no --after" 2 "--after" fleet --after x "$pc1"
+# Started from a share: the tails' command line starts with --program.
+share='\\SERVER\NETLOGON\wlan\launcher.exe'
+expect "fleet from a share" 0 'pc1,xp,Windows XP,/S /UNINSTALL,15,data3.cab\\SUNINSTALLDA.iss,silent,true,true,true' fleet --program "$share" --tail "/S /UNINSTALL" "$pc1"
+# The plan's text doubles every backslash.
+expect "plan from a share" 0 'Command line: \\\\SERVER\\NETLOGON\\wlan\\launcher.exe /S /UNINSTALL' plan --program "$share" --tail "/S /UNINSTALL" "$pc1"
+expect "plan from a share, blanks" 0 'Command line: "\\\\SERVER\\NETLOGON\\Wireless LAN\\launcher.exe" -gina' plan --program '\\SERVER\NETLOGON\Wireless LAN\launcher.exe' --tail-for xp=-gina "$pc1"
 expect "fleet, JSON lines" 0 '"machine":"pc1","family":"xp"' fleet --json "$pc1"
 expect "fleet, page to stdout" 0 "data-figure=" fleet --html - "$pc1"
 # verify: 0 as planned, 1 for any other verdict, 2 for bad input.

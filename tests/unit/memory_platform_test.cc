@@ -416,3 +416,123 @@ TEST(MemoryRegistry, PathsLongerThanMaxPathFail) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr unsigned long kFolder = 0x10;
+constexpr unsigned long kNormalFile = 0x80;
+constexpr unsigned long kNone = platform::kInvalidFileAttributes;
+
+// Paths on a share as the launcher's own calls see them, started from a
+// folder on that share: the share root acts as a drive root.
+TEST(MemoryFiles, SharePathsResolveAsWindowsResolvesThem) {
+  memory::Reset();
+  memory::PutFile("\\\\SRV\\NETLOGON\\wlan\\launcher.exe", "launcher");
+  memory::PutFile("\\\\srv\\netlogon\\top.txt", "top");
+  memory::PutFile("D:\\pkg\\setup.exe", "setup");
+  memory::SetCurrentDirectory("\\\\Srv\\Netlogon\\wlan");
+  const struct {
+    const char* path;
+    unsigned long attributes;
+  } cases[] = {
+      {"\\\\srv\\netlogon\\WLAN\\LAUNCHER.EXE", kNormalFile},  // names in any case
+      {"//SRV/NETLOGON/wlan/launcher.exe", kNormalFile},
+      {"\\\\SRV\\NETLOGON\\\\wlan\\\\launcher.exe", kNormalFile},  // separators merged
+      {"launcher.exe", kNormalFile},                              // relative
+      {".\\launcher.exe", kNormalFile},
+      {"\\top.txt", kNormalFile},        // rooted: the share's root
+      {"\\wlan", kFolder},
+      {"..\\top.txt", kNormalFile},
+      {"..\\..\\..\\top.txt", kNormalFile},  // ".." stops at the share root
+      {"\\\\SRV\\NETLOGON\\..\\top.txt", kNormalFile},
+      {"\\\\SRV\\NETLOGON\\wlan\\..\\..\\wlan\\launcher.exe", kNormalFile},
+      {"\\\\SRV\\NETLOGON", kFolder},  // the root, with and without backslash
+      {"\\\\SRV\\NETLOGON\\", kFolder},
+      {"..", kFolder},
+      {"\\\\other\\share", kFolder},  // every share root exists
+      {"\\\\.x\\share", kFolder},     // a server name that starts with a dot
+      {"\\\\SRV\\OTHER\\top.txt", kNone},  // another share of the server
+      {"\\\\SRV2\\NETLOGON\\top.txt", kNone},
+      {"\\\\SRV\\NETLOGON\\wlan\\top.txt", kNone},
+      // No share named: not a path.
+      {"\\\\SRV", kNone},
+      {"\\\\SRV\\", kNone},
+      {"\\\\\\NETLOGON\\top.txt", kNone},
+      {"\\\\SRV\\\\NETLOGON\\top.txt", kNone},
+      // Device paths are not shares.
+      {"\\\\.\\SRV\\NETLOGON\\top.txt", kNone},
+      {"\\\\?\\UNC\\SRV\\NETLOGON\\top.txt", kNone},
+      {"\\\\?\\D:\\pkg\\setup.exe", kNone},
+      {"\\\\.", kNone},
+      // Another drive from a share: its root, there being no current
+      // folder on it.
+      {"D:pkg\\setup.exe", kNormalFile},
+      {"d:\\PKG\\Setup.exe", kNormalFile},
+      {"D:setup.exe", kNone},
+      {"C:", kFolder},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(c.attributes, platform::FileAttributes(c.path));
+    EXPECT_EQ(c.attributes == kFolder, memory::HasFolder(c.path));
+    EXPECT_EQ(c.attributes == kNormalFile, memory::HasFile(c.path));
+  }
+}
+
+// Copies, folders and listings on a share, with the codes Windows leaves.
+TEST(MemoryFiles, OperationsOnAShare) {
+  memory::Reset();
+  memory::PutFile("\\\\SRV\\NETLOGON\\wlan\\data3.cab\\setup.iss", "program");
+  memory::PutFile("\\\\SRV\\NETLOGON\\top.txt", "top");
+  const std::string staged = "C:\\WINDOWS\\system32\\setup.exe";
+  const struct {
+    const char* label;
+    bool (*op)();
+    platform::Status status;
+  } cases[] = {
+      {"copy from the share",
+       [] { return platform::CopyFileOver("\\\\srv\\netlogon\\wlan\\DATA3.CAB\\setup.iss",
+                                          "C:\\WINDOWS\\system32\\setup.exe"); },
+       0},
+      {"copy of a missing file",
+       [] { return platform::CopyFileOver("\\\\SRV\\NETLOGON\\wlan\\setup.ini", "C:\\x"); },
+       memory::kFileNotFound},
+      {"copy from a missing folder",
+       [] { return platform::CopyFileOver("\\\\SRV\\NETLOGON\\none\\setup.ini", "C:\\x"); },
+       memory::kPathNotFound},
+      {"copy from a server alone",
+       [] { return platform::CopyFileOver("\\\\SRV\\", "C:\\x"); },
+       memory::kPathNotFound},
+      {"copy onto the share root",
+       [] { return platform::CopyFileOver("\\\\SRV\\NETLOGON\\top.txt", "\\\\SRV\\NETLOGON"); },
+       memory::kAccessDenied},
+      {"copy onto itself by another name",
+       [] { return platform::CopyFileOver("\\\\SRV\\NETLOGON\\top.txt", "\\\\srv\\netlogon\\wlan\\..\\TOP.TXT"); },
+       memory::kAccessDenied},
+      {"folder at the share root", [] { return platform::MakeFolder("\\\\SRV\\NETLOGON\\"); },
+       183},
+      {"folder on the share", [] { return platform::MakeFolder("\\\\SRV\\NETLOGON\\new"); }, 0},
+      {"folder without its parent",
+       [] { return platform::MakeFolder("\\\\SRV\\NETLOGON\\a\\b"); }, memory::kPathNotFound},
+      {"folder named by a server alone", [] { return platform::MakeFolder("\\\\SRV2"); },
+       memory::kPathNotFound},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(c.status == 0, c.op());
+    ASSERT_FALSE(memory::Journal().empty());
+    EXPECT_EQ(c.status, memory::Journal().back().status);
+  }
+  EXPECT_EQ("program", memory::FileContents(staged));
+  EXPECT_EQ(std::vector<std::string>{"top.txt"}, memory::FilesIn("\\\\srv\\NETLOGON"));
+  EXPECT_TRUE(memory::HasFolder("\\\\SRV\\NETLOGON\\NEW"));
+
+  // A current folder set to no path is ignored; a share root is taken.
+  memory::SetCurrentDirectory("\\\\SRV");
+  EXPECT_EQ(kNone, platform::FileAttributes("top.txt"));
+  memory::SetCurrentDirectory("\\\\srv\\netlogon");
+  EXPECT_EQ(kNormalFile, platform::FileAttributes("top.txt"));
+  EXPECT_EQ(kFolder, platform::FileAttributes("wlan\\data3.cab"));
+}
+
+}  // namespace
