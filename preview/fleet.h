@@ -95,5 +95,8 @@ nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false
 // absent.
 std::optional<std::string> Setting(const Image& image, const char* name,
                                    const CodePage& code_page);
+// The same from an image's index.
+std::optional<std::string> Setting(const KeyIndex& keys, const char* name,
+                                   const CodePage& code_page);
 
 }  // namespace preview

@@ -2,7 +2,10 @@
 // of the in-memory platform, then the settings before and after.
 #include <iomanip>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
+#include <unordered_set>
 
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
@@ -216,11 +219,20 @@ class Text {
   }
 
   void SettingsSteps() {
+    // What was there before, of the keys these steps write: a large key
+    // elsewhere costs nothing.
+    std::set<std::string> written;
+    for (const Event& event : plan_.journal) {
+      if (event.operation == Operation::kSetValue || event.operation == Operation::kDeleteValue) {
+        written.insert(AsciiLower(FullName(event.root, event.key)));
+      }
+    }
     std::map<std::string, bool> present;
     for (const memory::StoredKey& key : plan_.before) {
+      const std::string name = AsciiLower(FullName(key.root, memory::ProgramName(key.path)));
+      if (written.count(name) == 0) continue;
       for (const memory::StoredValue& value : key.values) {
-        present[AsciiLower(FullName(key.root, memory::ProgramName(key.path)) + ":" +
-                     memory::ProgramName(value.name))] = true;
+        present[name + ":" + AsciiLower(memory::ProgramName(value.name))] = true;
       }
     }
     if (plan_.family == launcher::Family::kWindows9x) {
@@ -344,11 +356,7 @@ class Text {
 
   const memory::StoredKey* Find(const Image& image, Root root,
                                 const std::string& path) const {
-    const KeyId id = IdOf(root, memory::StoredName(path));
-    for (const memory::StoredKey& key : image) {
-      if (IdOf(key.root, key.path) == id) return &key;
-    }
-    return nullptr;
+    return FindKey(image, root, memory::StoredName(path));
   }
 
   void SettingsTable() {
@@ -372,35 +380,30 @@ class Text {
       if (was == nullptr && is != nullptr) state = " (created)";
       if (was != nullptr && is == nullptr) state = " (removed)";
       out_ << "  " << FullName(k.root, k.path) << state << "\n";
+      // Names in the order first met, before's first; each once.
       std::vector<std::u16string> names;
+      std::unordered_set<std::u16string> seen;
       for (const memory::StoredKey* key : {was, is}) {
         if (key == nullptr) continue;
         for (const memory::StoredValue& value : key->values) {
-          bool seen = false;
-          for (const std::u16string& n : names) {
-            seen = seen || memory::ComparedName(n) == memory::ComparedName(value.name);
-          }
-          if (!seen) names.push_back(value.name);
+          if (seen.insert(memory::ComparedName(value.name)).second) names.push_back(value.name);
         }
       }
+      const std::optional<ValueIndex> before = was ? std::optional<ValueIndex>(*was) : std::nullopt;
+      const std::optional<ValueIndex> after = is ? std::optional<ValueIndex>(*is) : std::nullopt;
       for (const std::u16string& name : names) {
         const std::string label =
             name.empty() ? std::string("@") : StoredUtf8(name, code_page_);
         out_ << "    " << std::setw(width - 2) << label << std::setw(width + 6)
-             << Cell(was, name) << Cell(is, name) << "\n";
+             << Cell(before, name) << Cell(after, name) << "\n";
       }
     }
     out_ << std::right;
   }
 
-  std::string Cell(const memory::StoredKey* key, const std::u16string& name) const {
-    if (key == nullptr) return "-";
-    for (const memory::StoredValue& value : key->values) {
-      if (memory::ComparedName(value.name) == memory::ComparedName(name)) {
-        return Notation(value, code_page_, 12);
-      }
-    }
-    return "-";
+  std::string Cell(const std::optional<ValueIndex>& values, const std::u16string& name) const {
+    const memory::StoredValue* value = values ? values->Find(name) : nullptr;
+    return value != nullptr ? Notation(*value, code_page_, 12) : "-";
   }
 
   const Plan& plan_;

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/memory_platform.h"
@@ -30,11 +31,41 @@ struct KeyId {
 };
 KeyId IdOf(Root root, const std::u16string& stored_path);
 
+// A key's values by the name the registry compares (the first of a name
+// wins), so that looking up every value of a large key stays linear.
+class ValueIndex {
+ public:
+  explicit ValueIndex(const memory::StoredKey& key);
+  const memory::StoredValue* Find(const std::u16string& name) const;
+
+ private:
+  std::unordered_map<std::u16string, const memory::StoredValue*> by_name_;
+};
+
 // An image's keys by KeyId, sorted as regedit lists keys: by name, each
-// parent before its subkeys.
-using KeyIndex = std::map<KeyId, const memory::StoredKey*>;
+// parent before its subkeys; each key's values indexed on first look. It
+// points into the image, which must outlive it.
+class KeyIndex {
+ public:
+  using Map = std::map<KeyId, const memory::StoredKey*>;
+  KeyIndex() = default;
+  explicit KeyIndex(const Image& image);
+  Map::const_iterator begin() const { return keys_.begin(); }
+  Map::const_iterator end() const { return keys_.end(); }
+  Map::const_iterator find(const KeyId& id) const { return keys_.find(id); }
+  size_t count(const KeyId& id) const { return keys_.count(id); }
+  // The value of key with that name as the registry compares names; null
+  // when the key or the value is absent.
+  const memory::StoredValue* Value(const KeyId& key, const std::u16string& name) const;
+
+ private:
+  Map keys_;
+  mutable std::unordered_map<const memory::StoredKey*, ValueIndex> values_;
+};
 KeyIndex IndexOf(const Image& image);
-// The value of key with that name as the registry compares names, or null.
+// One lookup of a key, without an index; null when absent.
+const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16string& stored_path);
+// One lookup of a value, without an index; for many, a ValueIndex.
 const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name);
 // The same in an index; null when the key or the value is absent.
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
