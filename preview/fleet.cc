@@ -259,7 +259,7 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
 }
 
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
-                FolderPlan* planned, FolderError* error) {
+                FolderPlan* planned, FolderError* error, Keep keep) {
   std::error_code code;
   if (fs::is_directory(folder, code) && !IsMachineFolder(folder)) {
     *error = {folder + ": holds no ver.txt, no .reg file and no machine folder", "folder"};
@@ -267,7 +267,7 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
   }
   MachineFolder read;
   if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, error,
-                         code_page.LeadByteRanges())) {
+                         code_page.LeadByteRanges(), keep)) {
     return false;
   }
   Machine machine = setup.base;

@@ -70,9 +70,10 @@ struct FolderPlan {
   Plan plan;
   std::vector<Warning> warnings;
 };
-// False with the error when the folder does not read.
+// False with the error when the folder does not read. keep: which items of
+// its .reg files the plan's registry gets (see ReadSource).
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
-                FolderPlan* planned, FolderError* error);
+                FolderPlan* planned, FolderError* error, Keep keep = Keep::kLauncherKeys);
 
 // The row of one machine folder. A machine whose files do not read gets its
 // error in the row.

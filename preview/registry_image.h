@@ -3,6 +3,7 @@
 // file's encoding and the registry's storage as regedit converts it.
 #pragma once
 
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "platform/memory_platform.h"
 #include "preview/code_page.h"
+#include "preview/exports.h"
 #include "preview/reg_file.h"
 
 namespace preview {
@@ -73,10 +75,19 @@ const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
 // Whether key lies below top (not top itself).
 bool Below(const KeyId& key, const KeyId& top);
 
+// A file's key lines ([key] and [-key] of the two roots), counted as it is
+// read (its items may leave out keys the launcher never reads): all of them,
+// and those at or below each exported key, letter case of A-Z aside.
+struct KeyLineCounts {
+  int all = 0;
+  int within[std::size(kExportedKeys)] = {};
+};
+
 // A .reg file read for a plan.
 struct Source {
   std::string name;  // as given on the command line
   regfile::File file;
+  KeyLineCounts key_lines = {};  // filled by ReadSource (export_reader.h)
 };
 
 // Keys every Windows machine has, which exports leave out: the launcher's
