@@ -74,6 +74,11 @@ struct Registry {
   std::vector<std::pair<Root, std::u16string>> deny_write;  // folded paths
   std::vector<std::pair<Root, std::u16string>> deny_read;
   uint64_t created = 0;  // keys made so far: the ANSI registry's subkey order
+  // The key a stored value went to last: an export's values of one key
+  // come in a row.
+  Root last_root = Root::kLocalMachine;
+  std::u16string last_path;
+  std::shared_ptr<Key> last_key;
 };
 
 Registry& Reg() {
@@ -207,13 +212,15 @@ Entry* FindValue(Key& key, const std::u16string& name) {
 
 void Store(Key& key, const std::u16string& name, unsigned long type,
            const std::string& data) {
-  if (Entry* entry = FindValue(key, name)) {
-    entry->type = type;  // the name keeps its first spelling
-    entry->data = data;
-  } else {
-    key.values.push_back(Entry{name, FoldName(name), type, data});
-    key.value_index[key.values.back().folded] = std::prev(key.values.end());
+  std::u16string folded = FoldName(name);
+  auto found = key.value_index.find(folded);
+  if (found != key.value_index.end()) {
+    found->second->type = type;  // the name keeps its first spelling
+    found->second->data = data;
+    return;
   }
+  key.values.push_back(Entry{name, folded, type, data});
+  key.value_index.emplace(std::move(folded), std::prev(key.values.end()));
 }
 
 bool Erase(Key& key, const std::u16string& name) {
@@ -469,7 +476,14 @@ void StoreKey(Root root, const std::u16string& path) {
 
 void StoreValue(Root root, const std::u16string& path,
                 const StoredValue& value) {
-  Store(*Make(root, Names(path), false), value.name, value.type, value.data);
+  Registry& reg = Reg();
+  if (reg.last_key == nullptr || reg.last_key->deleted || reg.last_root != root ||
+      reg.last_path != path) {
+    reg.last_key = Make(root, Names(path), false);
+    reg.last_root = root;
+    reg.last_path = path;
+  }
+  Store(*reg.last_key, value.name, value.type, value.data);
 }
 
 void EraseValue(Root root, const std::u16string& path,

@@ -5,7 +5,6 @@
 #include <optional>
 #include <set>
 #include <sstream>
-#include <unordered_set>
 
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
@@ -219,20 +218,21 @@ class Text {
   }
 
   void SettingsSteps() {
-    // What was there before, of the keys these steps write: a large key
-    // elsewhere costs nothing.
+    // What was there before, of the values these steps write or delete:
+    // the other values of a large key are not kept.
     std::set<std::string> written;
     for (const Event& event : plan_.journal) {
       if (event.operation == Operation::kSetValue || event.operation == Operation::kDeleteValue) {
-        written.insert(AsciiLower(FullName(event.root, event.key)));
+        written.insert(AsciiLower(FullName(event.root, event.key) + ":" + event.name));
       }
     }
     std::map<std::string, bool> present;
     for (const memory::StoredKey& key : plan_.before) {
       const std::string name = AsciiLower(FullName(key.root, memory::ProgramName(key.path)));
-      if (written.count(name) == 0) continue;
+      if (written.lower_bound(name + ":") == written.lower_bound(name + ";")) continue;
       for (const memory::StoredValue& value : key.values) {
-        present[name + ":" + AsciiLower(memory::ProgramName(value.name))] = true;
+        const std::string id = name + ":" + AsciiLower(memory::ProgramName(value.name));
+        if (written.count(id) != 0) present[id] = true;
       }
     }
     if (plan_.family == launcher::Family::kWindows9x) {
@@ -380,18 +380,21 @@ class Text {
       if (was == nullptr && is != nullptr) state = " (created)";
       if (was != nullptr && is == nullptr) state = " (removed)";
       out_ << "  " << FullName(k.root, k.path) << state << "\n";
-      // Names in the order first met, before's first; each once.
-      std::vector<std::u16string> names;
-      std::unordered_set<std::u16string> seen;
-      for (const memory::StoredKey* key : {was, is}) {
-        if (key == nullptr) continue;
-        for (const memory::StoredValue& value : key->values) {
-          if (seen.insert(memory::ComparedName(value.name)).second) names.push_back(value.name);
-        }
-      }
       const std::optional<ValueIndex> before = was ? std::optional<ValueIndex>(*was) : std::nullopt;
       const std::optional<ValueIndex> after = is ? std::optional<ValueIndex>(*is) : std::nullopt;
-      for (const std::u16string& name : names) {
+      // Names in the order first met, before's first; each once (a key
+      // holds each name once).
+      std::vector<const std::u16string*> names;
+      if (was != nullptr) {
+        for (const memory::StoredValue& value : was->values) names.push_back(&value.name);
+      }
+      if (is != nullptr) {
+        for (const memory::StoredValue& value : is->values) {
+          if (!before || before->Find(value.name) == nullptr) names.push_back(&value.name);
+        }
+      }
+      for (const std::u16string* n : names) {
+        const std::u16string& name = *n;
         const std::string label =
             name.empty() ? std::string("@") : StoredUtf8(name, code_page_);
         out_ << "    " << std::setw(width - 2) << label << std::setw(width + 6)

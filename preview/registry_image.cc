@@ -70,16 +70,45 @@ KeyId IdOf(Root root, const std::u16string& stored_path) {
   return KeyId{root, memory::ComparedName(stored_path)};
 }
 
-ValueIndex::ValueIndex(const memory::StoredKey& key) {
-  by_name_.reserve(key.values.size());
+// The compared names lie in one buffer and the table holds numbers, so a
+// key of many values costs a few allocations, not several per value.
+ValueIndex::ValueIndex(const memory::StoredKey& key) : key_(&key) {
+  const size_t n = key.values.size();
+  ends_.reserve(n);
   for (const memory::StoredValue& value : key.values) {
-    by_name_.emplace(memory::ComparedName(value.name), &value);
+    compared_ += memory::ComparedName(value.name);
+    ends_.push_back(compared_.size());
+  }
+  size_t size = 16;
+  while (size < 2 * n) size *= 2;
+  slots_.assign(size, 0);
+  const std::hash<std::u16string_view> hash;
+  for (uint32_t v = 0; v < n; ++v) {
+    const std::u16string_view name = Compared(v);
+    for (size_t at = hash(name) & (size - 1);; at = (at + 1) & (size - 1)) {
+      if (slots_[at] == 0) {
+        slots_[at] = v + 1;
+        break;
+      }
+      if (Compared(slots_[at] - 1) == name) break;  // the first of a name wins
+    }
   }
 }
 
+std::u16string_view ValueIndex::Compared(uint32_t value) const {
+  const size_t begin = value == 0 ? 0 : ends_[value - 1];
+  return std::u16string_view(compared_).substr(begin, ends_[value] - begin);
+}
+
 const memory::StoredValue* ValueIndex::Find(const std::u16string& name) const {
-  auto found = by_name_.find(memory::ComparedName(name));
-  return found == by_name_.end() ? nullptr : found->second;
+  const std::u16string compared = memory::ComparedName(name);
+  const std::u16string_view wanted(compared);
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = std::hash<std::u16string_view>()(wanted) & mask; slots_[at] != 0;
+       at = (at + 1) & mask) {
+    if (Compared(slots_[at] - 1) == wanted) return &key_->values[slots_[at] - 1];
+  }
+  return nullptr;
 }
 
 KeyIndex::KeyIndex(const Image& image) {

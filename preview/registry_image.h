@@ -6,7 +6,9 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -41,7 +43,12 @@ class ValueIndex {
   const memory::StoredValue* Find(const std::u16string& name) const;
 
  private:
-  std::unordered_map<std::u16string, const memory::StoredValue*> by_name_;
+  std::u16string_view Compared(uint32_t value) const;
+
+  const memory::StoredKey* key_;
+  std::u16string compared_;         // every value's compared name, one after another
+  std::vector<size_t> ends_;        // where each value's ends in compared_
+  std::vector<uint32_t> slots_;     // open addressing: value number + 1, 0 empty
 };
 
 // An image's keys by KeyId, sorted as regedit lists keys: by name, each
