@@ -442,9 +442,11 @@ class Reader {
 
 }  // namespace
 
-bool Read(Input& input, File* file, Error* error, const LeadBytes& lead_bytes, Filter* filter) {
+namespace {
+
+bool ReadWith(text::Decoder& decoder, File* file, Error* error, const LeadBytes& lead_bytes,
+              Filter* filter) {
   File result;
-  text::Decoder decoder(input);
   if (!decoder.Start(&result.encoding, error)) return false;
   if (filter == nullptr) {
     // A guess at the item count, as moving items while the vector grows is
@@ -456,6 +458,18 @@ bool Read(Input& input, File* file, Error* error, const LeadBytes& lead_bytes, F
   if (!reader.Run()) return false;
   *file = std::move(result);
   return true;
+}
+
+}  // namespace
+
+bool Read(Input& input, File* file, Error* error, const LeadBytes& lead_bytes, Filter* filter) {
+  text::Decoder decoder(input);
+  return ReadWith(decoder, file, error, lead_bytes, filter);
+}
+
+bool text::ReadInPieces(Input& input, size_t piece_bytes, File* file, Error* error) {
+  text::Decoder decoder(input, piece_bytes);
+  return ReadWith(decoder, file, error, {}, nullptr);
 }
 
 bool Parse(std::string_view content, File* file, Error* error, const LeadBytes& lead_bytes) {

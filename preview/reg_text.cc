@@ -67,8 +67,6 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 constexpr unsigned char kCtrlZ = 0x1A;
-// Bytes decoded at a time: even, for UTF-16.
-constexpr size_t kPiece = size_t{1} << 17;
 
 }  // namespace
 
@@ -149,7 +147,7 @@ uint64_t Decoder::UnitsAtMost() const {
 }
 
 bool Decoder::ReadPiece(std::string* piece, Error* error) {
-  const size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, end_ - at_));
+  const size_t n = static_cast<size_t>(std::min<uint64_t>(piece_bytes_, end_ - at_));
   piece->resize(n);
   if (input_.Read(&(*piece)[0], n) != n) {
     failed_ = true;

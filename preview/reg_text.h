@@ -10,6 +10,9 @@
 namespace regfile {
 namespace text {
 
+// Bytes decoded at a time: even, for UTF-16.
+constexpr size_t kPieceBytes = size_t{1} << 17;
+
 // Lines of text fed in pieces, as the reader counts them: CR LF, CR and LF
 // each end one line.
 class LineCounter {
@@ -25,7 +28,8 @@ class LineCounter {
 
 class Decoder {
  public:
-  explicit Decoder(Input& input) : input_(input) {}
+  explicit Decoder(Input& input, size_t piece_bytes = kPieceBytes)
+      : input_(input), piece_bytes_(piece_bytes) {}
 
   // Reads the mark and what must be checked before any line is parsed, as
   // regedit refuses such a file whole: an odd length of UTF-16 text, bad
@@ -50,6 +54,7 @@ class Decoder {
   int CountLines(Error* error);
 
   Input& input_;
+  const size_t piece_bytes_;
   Form form_ = Form::kBytes;
   uint64_t begin_ = 0;  // the text's bytes: after the mark, before a Ctrl-Z
   uint64_t end_ = 0;
@@ -58,6 +63,10 @@ class Decoder {
   std::string pending_;  // the start of a UTF-8 sequence cut by a piece's end
   bool failed_ = false;
 };
+
+// Read (reg_file.h), every item kept, with pieces of another size (even for
+// UTF-16): tests cut a text at every place with small ones.
+[[nodiscard]] bool ReadInPieces(Input& input, size_t piece_bytes, File* file, Error* error);
 
 }  // namespace text
 }  // namespace regfile
