@@ -45,7 +45,6 @@ bool EndsWithSilentSwitch(const std::string& command) {
   return lower.size() >= 3 && lower.compare(lower.size() - 3, 3, " /s") == 0;
 }
 
-
 // The columns; the kind says how a cell is written in CSV and JSON.
 enum class Kind { kText, kOptionalText, kBool, kNumber, kList };
 struct Column {

@@ -128,8 +128,8 @@ class Filter {
   virtual Take KeyLine(Item* key_line) = 0;
 };
 
-// Reads a .reg file as a stream: only the current line (and the lines of
-// continued hex data) is held, with the items kept. False, with the line
+// Reads a .reg file as a stream: of its text only the current line and the
+// piece read after it are held, besides the items kept. False, with the line
 // and what is wrong, for anything that is not a well-formed export (and
 // "cannot read" without a line when the input fails); keys of other roots
 // are skipped (File::skipped_other_root_keys). A final Ctrl-Z is no text.

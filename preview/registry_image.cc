@@ -139,16 +139,6 @@ const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16st
   return nullptr;
 }
 
-const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name) {
-  const std::u16string compared = memory::ComparedName(name);
-  for (const memory::StoredValue& value : key.values) {
-    if (value.name.size() == name.size() && memory::ComparedName(value.name) == compared) {
-      return &value;
-    }
-  }
-  return nullptr;
-}
-
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name) {
   return keys.Value(key, name);

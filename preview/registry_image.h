@@ -3,10 +3,10 @@
 // file's encoding and the registry's storage as regedit converts it.
 #pragma once
 
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <set>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,8 +74,6 @@ class KeyIndex {
 KeyIndex IndexOf(const Image& image);
 // One lookup of a key, without an index; null when absent.
 const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16string& stored_path);
-// One lookup of a value, without an index; for many, a ValueIndex.
-const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name);
 // The same in an index; null when the key or the value is absent.
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name);
