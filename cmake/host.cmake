@@ -91,6 +91,9 @@ foreach(source IN LISTS BENCH_SOURCES)
   target_link_libraries(${name} PRIVATE preview_lib)
 endforeach()
 
+# Large exports for bench/scale.sh.
+add_executable(scale_files ${CMAKE_SOURCE_DIR}/bench/scale_files.cc)
+
 # Generated machine folders, shared by fleet_bench and fleet_generate (the
 # fleet page's browser test, the demo and bench/fleet_process.sh).
 add_library(fleet_machines STATIC ${CMAKE_SOURCE_DIR}/bench/fleet_machines.cc)

@@ -12,8 +12,10 @@
 // A file that does not read must say why in printable ASCII (the tool's
 // exit 2). Otherwise the plan, its text and JSON, its row as CSV and JSON,
 // and the --after and --changes files are made; the CSV line holds no
-// control character and is UTF-8, and both written files read back.
-// Any broken rule traps.
+// control character and is UTF-8, and both written files read back. The
+// files are read as a plan reads them (the launcher's keys only), and once
+// more whole, as for --after: both plans must say the same. Any broken
+// rule traps.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -24,6 +26,7 @@
 #include "preview/changes.h"
 #include "preview/code_page.h"
 #include "preview/escape.h"
+#include "preview/export_reader.h"
 #include "preview/exports.h"
 #include "preview/fleet.h"
 #include "preview/machine_folder.h"
@@ -151,16 +154,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   preview::Machine machine;
   machine.version_word = version;
   machine.command_line = preview::CommandLineFor(tail, program);
+  preview::Machine whole = machine;
   for (size_t i = 0; i < contents.size(); ++i) {
     preview::Source source{FileName((header[2] >> (4 * i)) & 0xF), {}};
-    regfile::Error error;
-    if (!regfile::Parse(contents[i], &source.file, &error, code_page.LeadByteRanges())) {
+    preview::Source every = source;
+    regfile::Error error, every_error;
+    regfile::MemoryInput input(contents[i]), again(contents[i]);
+    const bool read = preview::ReadSource(input, preview::Keep::kLauncherKeys,
+                                          code_page.LeadByteRanges(), &source, &error);
+    const bool read_whole = preview::ReadSource(again, preview::Keep::kEveryKey,
+                                                code_page.LeadByteRanges(), &every, &every_error);
+    if (read != read_whole || (!read && (error.line != every_error.line ||
+                                         error.message != every_error.message))) {
+      Violated("a file reads differently with and without the keys the launcher never reads");
+    }
+    if (!read) {
       // The tool's exit 2: "<file>:<line>: <message>".
       if (error.line < 0 || error.message.empty() || !PrintableAscii(error.message))
         Violated("a refused file without a printable reason");
       return 0;
     }
     machine.sources.push_back(std::move(source));
+    whole.sources.push_back(std::move(every));
   }
 
   const launcher::Family family = launcher::ClassifyFamily(version);
@@ -168,16 +183,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   family == launcher::Family::kWindowsXP;
   std::vector<preview::Warning> warnings = preview::ExportWarnings(machine.sources, nt);
 
+  const std::vector<preview::Warning> whole_warnings = preview::ExportWarnings(whole.sources, nt);
+  bool same_warnings = whole_warnings.size() == warnings.size();
+  for (size_t i = 0; same_warnings && i < warnings.size(); ++i) {
+    same_warnings = whole_warnings[i].kind == warnings[i].kind &&
+                    whole_warnings[i].text == warnings[i].text;
+  }
+  if (!same_warnings) Violated("other warnings from the whole files");
+
+  // The whole files first: the in-memory machine is one per thread.
+  const preview::Plan whole_plan = preview::MakePlan(whole, code_page);
+  const std::string whole_text = preview::PlanText(whole_plan, code_page);
+  const std::string whole_json = preview::PlanJson(whole_plan, code_page).dump(2);
+  const std::string whole_line =
+      preview::FleetLine(preview::RowOfPlan(whole_plan, "PC042", warnings, code_page));
+
   const preview::Plan plan = preview::MakePlan(machine, code_page);
-  (void)preview::PlanText(plan, code_page);
-  // Plain dump() throws on text that is not UTF-8: the plan's texts are
-  // converted from the code page, so an uncaught throw is a finding.
-  (void)preview::PlanJson(plan, code_page).dump(2);
+  // dump() throws on text that is not UTF-8; uncaught, that is a finding.
+  if (preview::PlanText(plan, code_page) != whole_text ||
+      preview::PlanJson(plan, code_page).dump(2) != whole_json) {
+    Violated("the plan differs when the files are read whole");
+  }
   if (!PrintableUtf8Line(preview::DumpJson(preview::PlanJson(plan, code_page)))) {
     Violated("plan JSON with a raw control character or line separator");
   }
   const preview::FleetRow row = preview::RowOfPlan(plan, "PC042", std::move(warnings), code_page);
   const std::string line = preview::FleetLine(row);
+  if (line != whole_line) Violated("the fleet row differs when the files are read whole");
   if (!PrintableUtf8Line(line)) Violated("a CSV line with a control character or bad UTF-8");
   (void)preview::FleetJson(row).dump();
   if (!PrintableUtf8Line(preview::DumpJson(preview::FleetJson(row)))) {

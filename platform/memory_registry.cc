@@ -4,7 +4,9 @@
 // Handles point at key nodes, so a key removed under an open handle leaves
 // the handle answering ERROR_KEY_DELETED instead of touching freed memory.
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -31,15 +33,33 @@ struct Entry {
   std::string data;  // as stored
 };
 
+struct Key;
+
+// Where a subkey stands among its siblings: by upper-case name on a UTF-16
+// registry (NT's order), by creation on an ANSI one.
+struct Place {
+  uint64_t created;  // 0 on a UTF-16 registry
+  std::u16string folded;
+  bool operator<(const Place& other) const {
+    return created != other.created ? created < other.created : folded < other.folded;
+  }
+};
+using Subkeys = std::map<Place, std::shared_ptr<Key>>;
+
+// Keys with many subkeys or values stay cheap to change: a subkey or value
+// is found, added and removed without walking its siblings.
 struct Key {
   std::u16string name;         // first spelling
   std::u16string folded_name;  // FoldName(name)
   std::u16string path;    // from the root, first spellings; "" for the root
   std::u16string folded;  // FoldName(path)
-  std::vector<std::shared_ptr<Key>> subkeys;  // in enumeration order
-  std::unordered_map<std::u16string, std::shared_ptr<Key>> by_name;  // folded
-  std::vector<Entry> values;  // creation order
-  std::unordered_map<std::u16string, size_t> value_index;  // folded -> index
+  Subkeys subkeys;        // in enumeration order
+  std::unordered_map<std::u16string, Subkeys::iterator> by_name;  // folded
+  // The subkeys by enumeration index, made again after a change.
+  std::vector<const Key*> listing;
+  bool listing_stale = false;
+  std::list<Entry> values;  // creation order
+  std::unordered_map<std::u16string, std::list<Entry>::iterator> value_index;  // folded
   bool deleted = false;
 };
 
@@ -55,6 +75,12 @@ struct Registry {
   std::map<std::uintptr_t, Handle> handles;
   std::vector<std::pair<Root, std::u16string>> deny_write;  // folded paths
   std::vector<std::pair<Root, std::u16string>> deny_read;
+  uint64_t created = 0;  // keys made so far: the ANSI registry's subkey order
+  // The key a stored value went to last: an export's values of one key
+  // come in a row.
+  Root last_root = Root::kLocalMachine;
+  std::u16string last_path;
+  std::shared_ptr<Key> last_key;
 };
 
 Registry& Reg() {
@@ -121,7 +147,17 @@ bool Denied(const std::vector<std::pair<Root, std::u16string>>& list,
 
 std::shared_ptr<Key> Child(const Key& key, const std::u16string& name) {
   auto found = key.by_name.find(FoldName(name));
-  return found == key.by_name.end() ? nullptr : found->second;
+  return found == key.by_name.end() ? nullptr : found->second->second;
+}
+
+// The subkeys in enumeration order, by index.
+const std::vector<const Key*>& Listing(Key& key) {
+  if (key.listing_stale) {
+    key.listing.clear();
+    for (const auto& entry : key.subkeys) key.listing.push_back(entry.second.get());
+    key.listing_stale = false;
+  }
+  return key.listing;
 }
 
 std::shared_ptr<Key> Find(Root root, const std::vector<std::u16string>& names) {
@@ -134,18 +170,11 @@ std::shared_ptr<Key> Find(Root root, const std::vector<std::u16string>& names) {
 }
 
 void Insert(Key& parent, std::shared_ptr<Key> sub) {
-  auto& subs = parent.subkeys;
-  parent.by_name[sub->folded_name] = sub;
-  if (CurrentTextStorage() == TextStorage::kUtf16) {
-    auto at = std::upper_bound(
-        subs.begin(), subs.end(), sub->folded_name,
-        [](const std::u16string& folded, const std::shared_ptr<Key>& other) {
-          return folded < other->folded_name;
-        });
-    subs.insert(at, std::move(sub));
-  } else {
-    subs.push_back(std::move(sub));
-  }
+  Place place{0, sub->folded_name};
+  if (CurrentTextStorage() != TextStorage::kUtf16) place = {++Reg().created, u""};
+  const std::u16string folded = sub->folded_name;
+  parent.by_name[folded] = parent.subkeys.emplace(std::move(place), std::move(sub)).first;
+  parent.listing_stale = true;
 }
 
 // Creates the missing keys along names; journals each new one when asked.
@@ -175,42 +204,42 @@ std::shared_ptr<Key> Make(Root root, const std::vector<std::u16string>& names,
 
 void MarkDeleted(Key& key) {
   key.deleted = true;
-  for (const auto& sub : key.subkeys) MarkDeleted(*sub);
+  for (const auto& entry : key.subkeys) MarkDeleted(*entry.second);
 }
 
 Entry* FindValue(Key& key, const std::u16string& name) {
   auto found = key.value_index.find(FoldName(name));
-  return found == key.value_index.end() ? nullptr : &key.values[found->second];
+  return found == key.value_index.end() ? nullptr : &*found->second;
 }
 
 void Store(Key& key, const std::u16string& name, unsigned long type,
            const std::string& data) {
-  if (Entry* entry = FindValue(key, name)) {
-    entry->type = type;  // the name keeps its first spelling
-    entry->data = data;
-  } else {
-    key.values.push_back(Entry{name, FoldName(name), type, data});
-    key.value_index[key.values.back().folded] = key.values.size() - 1;
+  std::u16string folded = FoldName(name);
+  auto found = key.value_index.find(folded);
+  if (found != key.value_index.end()) {
+    found->second->type = type;  // the name keeps its first spelling
+    found->second->data = data;
+    return;
   }
+  key.values.push_back(Entry{name, folded, type, data});
+  key.value_index.emplace(std::move(folded), std::prev(key.values.end()));
 }
 
 bool Erase(Key& key, const std::u16string& name) {
   auto found = key.value_index.find(FoldName(name));
   if (found == key.value_index.end()) return false;
-  key.values.erase(key.values.begin() + static_cast<long>(found->second));
-  key.value_index.clear();
-  for (size_t i = 0; i < key.values.size(); ++i) {
-    key.value_index[key.values[i].folded] = i;
-  }
+  key.values.erase(found->second);
+  key.value_index.erase(found);
   return true;
 }
 
 void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
   if (path.empty()) {
     Key& top = RootKey(root);
-    for (const auto& sub : top.subkeys) MarkDeleted(*sub);
+    for (const auto& entry : top.subkeys) MarkDeleted(*entry.second);
     top.subkeys.clear();
     top.by_name.clear();
+    top.listing_stale = true;
     top.values.clear();
     top.value_index.clear();
     return;
@@ -222,10 +251,10 @@ void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
   if (parent == nullptr) return;
   auto found = parent->by_name.find(folded);
   if (found == parent->by_name.end()) return;
-  MarkDeleted(*found->second);
-  auto& subs = parent->subkeys;
-  subs.erase(std::find(subs.begin(), subs.end(), found->second));
+  MarkDeleted(*found->second->second);
+  parent->subkeys.erase(found->second);
   parent->by_name.erase(found);
+  parent->listing_stale = true;
 }
 
 platform::RegKey NewHandle(Root root, std::shared_ptr<Key> key,
@@ -392,8 +421,8 @@ std::vector<std::string> ValueNames(Root root, const std::string& path) {
 std::vector<std::string> SubkeyNames(Root root, const std::string& path) {
   std::vector<std::string> names;
   if (std::shared_ptr<Key> key = Find(root, Names(internal::FromProgram(path)))) {
-    for (const auto& sub : key->subkeys) {
-      names.push_back(internal::ToProgram(sub->name));
+    for (const auto& entry : key->subkeys) {
+      names.push_back(internal::ToProgram(entry.second->name));
     }
   }
   return names;
@@ -403,10 +432,11 @@ std::vector<std::string> SubkeyNames(Root root, const std::string& path) {
 
 namespace {
 void Save(Root root, const Key& key, std::vector<StoredKey>* out) {
-  for (const auto& sub : key.subkeys) {
+  for (const auto& entry : key.subkeys) {
+    const Key* sub = entry.second.get();
     StoredKey saved{root, sub->path, {}};
-    for (const Entry& entry : sub->values) {
-      saved.values.push_back(StoredValue{entry.name, entry.type, entry.data});
+    for (const Entry& value : sub->values) {
+      saved.values.push_back(StoredValue{value.name, value.type, value.data});
     }
     out->push_back(std::move(saved));
     Save(root, *sub, out);
@@ -448,7 +478,14 @@ void StoreKey(Root root, const std::u16string& path) {
 
 void StoreValue(Root root, const std::u16string& path,
                 const StoredValue& value) {
-  Store(*Make(root, Names(path), false), value.name, value.type, value.data);
+  Registry& reg = Reg();
+  if (reg.last_key == nullptr || reg.last_key->deleted || reg.last_root != root ||
+      reg.last_path != path) {
+    reg.last_key = Make(root, Names(path), false);
+    reg.last_root = root;
+    reg.last_path = path;
+  }
+  Store(*reg.last_key, value.name, value.type, value.data);
 }
 
 void EraseValue(Root root, const std::u16string& path,
@@ -594,7 +631,7 @@ Status EnumKey(RegKey key, unsigned long index, char* name,
   if ((handle->access & memory::kEnumerateKeys) == 0) {
     return memory::Journaled(event, memory::kAccessDenied);
   }
-  const auto& subs = handle->key->subkeys;
+  const auto& subs = memory::Listing(*handle->key);
   if (index >= subs.size()) return memory::Journaled(event, memory::kNoMoreItems);
   const std::string found = memory::internal::ToProgram(subs[index]->name);
   if (name == nullptr || found.size() + 1 > capacity) {
@@ -667,7 +704,7 @@ Status EnumValue(RegKey key, unsigned long index, char* name,
   if ((handle->access & memory::kQueryValue) == 0) return memory::kAccessDenied;
   const auto& values = handle->key->values;
   if (index >= values.size()) return memory::kNoMoreItems;
-  const memory::Entry& entry = values[index];
+  const memory::Entry& entry = *std::next(values.begin(), static_cast<long>(index));
   const std::string found = memory::internal::ToProgram(entry.name);
   const std::string bytes =
       memory::internal::ProgramData(entry.type, entry.data);

@@ -51,12 +51,14 @@ std::string ToProgram(const std::u16string& units) {
 std::u16string FoldName(const std::u16string& units) {
   std::u16string folded = units;
   if (Utf16()) {
-    // NT compares names in upper case, and sorts subkeys that way too.
+    // NT compares names in upper case, and sorts subkeys that way too;
+    // ASCII folds the same in every code page.
+    const CodePage* code_page = Text().code_page;
     for (char16_t& u : folded) {
-      if (Text().code_page != nullptr) {
-        u = Text().code_page->Upcase(u);
-      } else if (u >= u'a' && u <= u'z') {
-        u = static_cast<char16_t>(u - 0x20);
+      if (u < 0x80 || code_page == nullptr) {
+        if (u >= u'a' && u <= u'z') u = static_cast<char16_t>(u - 0x20);
+      } else {
+        u = code_page->Upcase(u);
       }
     }
   } else {

@@ -25,14 +25,15 @@ std::vector<Change> Diff(const Image& before, const Image& after) {
       }
       continue;
     }
+    const ValueIndex now(*key), was_there(*old->second);
     for (const memory::StoredValue& value : old->second->values) {
-      if (FindValue(*key, value.name) == nullptr) {
+      if (now.Find(value.name) == nullptr) {
         changes.push_back({Change::Op::kDeleteValue, key->root, key->path,
                            memory::StoredValue{value.name, 0, {}}});
       }
     }
     for (const memory::StoredValue& value : key->values) {
-      const memory::StoredValue* was = FindValue(*old->second, value.name);
+      const memory::StoredValue* was = was_there.Find(value.name);
       if (was == nullptr || was->type != value.type || was->data != value.data) {
         changes.push_back({Change::Op::kSetValue, key->root, key->path, value});
       }

@@ -11,7 +11,6 @@
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -51,20 +50,13 @@ struct InputError {
   std::string message;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) throw InputError{path + ": cannot read: " + std::strerror(errno)};
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) throw InputError{path + ": cannot read"};
-  return content.str();
-}
-
-Source Load(const std::string& path, const CodePage& code_page) {
+Source Load(const std::string& path, const CodePage& code_page, Keep keep) {
   if (fs::is_directory(PathOf(path))) throw InputError{path + ": is a folder, not a .reg file"};
+  regfile::FileInput input(path);
+  if (!input.Opened()) throw InputError{path + ": cannot read: " + std::strerror(errno)};
   Source source{path, {}};
   regfile::Error error;
-  if (!regfile::Parse(ReadFile(path), &source.file, &error, code_page.LeadByteRanges())) {
+  if (!ReadSource(input, keep, code_page.LeadByteRanges(), &source, &error)) {
     throw InputError{path + (error.line > 0 ? ":" + std::to_string(error.line) : "") +
                      ": " + error.message};
   }
@@ -365,12 +357,15 @@ int RunPlan(const PlanOptions& options) {
     if (options.live && !options.reg_files.empty()) {
       throw InputError{"--live reads this machine's registry: give no .reg files"};
     }
+    // The after-state shows every key of the files; a plan alone needs
+    // only the launcher's.
+    const Keep keep = options.after ? Keep::kEveryKey : Keep::kLauncherKeys;
     Plan plan;
     std::vector<Warning> warnings;
     if (folder) {
       FolderPlan planned;
       FolderError folder_error;
-      if (!PlanFolder(*folder, setup, *code_page, &planned, &folder_error)) {
+      if (!PlanFolder(*folder, setup, *code_page, &planned, &folder_error, keep)) {
         throw InputError{folder_error.message};
       }
       plan = std::move(planned.plan);
@@ -391,7 +386,7 @@ int RunPlan(const PlanOptions& options) {
             setup.tails.For(launcher::ClassifyFamily(machine.version_word)), setup.program);
       }
       for (const std::string& path : options.reg_files) {
-        machine.sources.push_back(Load(path, *code_page));
+        machine.sources.push_back(Load(path, *code_page, keep));
       }
       warnings = OtherRootWarnings(machine.sources);
       plan = MakePlan(machine, *code_page);

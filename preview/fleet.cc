@@ -32,14 +32,6 @@ std::vector<std::string> WarningTexts(const std::vector<Warning>& warnings) {
   return texts;
 }
 
-bool HasKey(const Image& image, platform::Root root, const char* path) {
-  const KeyId id = IdOf(root, memory::StoredName(path));
-  for (const memory::StoredKey& key : image) {
-    if (IdOf(key.root, key.path) == id) return true;
-  }
-  return false;
-}
-
 // The columns; the kind says how a cell is written in CSV and JSON.
 enum class Kind { kText, kOptionalText, kBool, kNumber, kList };
 struct Column {
@@ -134,24 +126,24 @@ bool ShowsNone(const std::string& column) {
 
 }  // namespace
 
+std::optional<std::string> Setting(const KeyIndex& keys, const char* name,
+                                   const CodePage& code_page) {
+  const memory::StoredValue* value =
+      keys.Value(IdOf(platform::Root::kLocalMachine, memory::StoredName(settings::kSettingsKey)),
+                 memory::StoredName(name));
+  if (value == nullptr) return std::nullopt;
+  const std::string bytes = memory::ProgramData(*value);
+  if (value->type == 4 && bytes.size() == 4) {
+    unsigned long n = 0;
+    for (int i = 3; i >= 0; --i) n = n << 8 | static_cast<unsigned char>(bytes[i]);
+    return std::to_string(n);
+  }
+  return Utf8FromAnsi(bytes.substr(0, bytes.find('\0')), code_page);
+}
+
 std::optional<std::string> Setting(const Image& image, const char* name,
                                    const CodePage& code_page) {
-  const KeyId id = IdOf(platform::Root::kLocalMachine, memory::StoredName(settings::kSettingsKey));
-  const std::u16string wanted = memory::ComparedName(memory::StoredName(name));
-  for (const memory::StoredKey& key : image) {
-    if (!(IdOf(key.root, key.path) == id)) continue;
-    for (const memory::StoredValue& value : key.values) {
-      if (memory::ComparedName(value.name) != wanted) continue;
-      const std::string bytes = memory::ProgramData(value);
-      if (value.type == 4 && bytes.size() == 4) {
-        unsigned long n = 0;
-        for (int i = 3; i >= 0; --i) n = n << 8 | static_cast<unsigned char>(bytes[i]);
-        return std::to_string(n);
-      }
-      return Utf8FromAnsi(bytes.substr(0, bytes.find('\0')), code_page);
-    }
-  }
-  return std::nullopt;
+  return Setting(KeyIndex(image), name, code_page);
 }
 
 std::string FleetHeader(bool with_verdicts, bool with_kit) {
@@ -222,11 +214,14 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
   row.setup = !plan.setup_started ? "none" : plan.silent ? "silent" : "interactive";
   row.response_file_staged = plan.response_staged;
   row.waits = plan.waits;
-  row.marker_left = HasKey(plan.before, platform::Root::kLocalMachine, launcher::kMarkerKeyPath);
+  const KeyIndex before(plan.before), after(plan.after);
+  row.marker_left =
+      before.count(IdOf(platform::Root::kLocalMachine,
+                        memory::StoredName(launcher::kMarkerKeyPath))) != 0;
   for (size_t i = 0; i < kRowSettingCount; ++i) {
     SettingCells& cells = row.settings[i];
-    cells.before = Setting(plan.before, kRowSettings[i], code_page);
-    cells.after = Setting(plan.after, kRowSettings[i], code_page);
+    cells.before = Setting(before, kRowSettings[i], code_page);
+    cells.after = Setting(after, kRowSettings[i], code_page);
     cells.why = WhyValue(plan.journal, platform::Root::kLocalMachine, settings::kSettingsKey,
                          kRowSettings[i], cells.before != cells.after);
   }
@@ -269,7 +264,7 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
 }
 
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
-                FolderPlan* planned, FolderError* error) {
+                FolderPlan* planned, FolderError* error, Keep keep) {
   std::error_code code;
   if (fs::is_directory(PathOf(folder), code) && !IsMachineFolder(folder)) {
     *error = {folder + (HoldsMachineFolders(folder)
@@ -280,7 +275,7 @@ bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePa
   }
   MachineFolder read;
   if (!ReadMachineFolder(folder, !setup.version.has_value(), &read, error,
-                         code_page.LeadByteRanges())) {
+                         code_page.LeadByteRanges(), keep)) {
     return false;
   }
   Machine machine = setup.base;

@@ -81,9 +81,10 @@ struct FolderPlan {
   // What the folder's staged.txt lists, where it has one.
   std::optional<std::vector<std::string>> staged_before;
 };
-// False with the error when the folder does not read.
+// False with the error when the folder does not read. keep: which items of
+// its .reg files the plan's registry gets (see ReadSource).
 bool PlanFolder(const std::string& folder, const FleetSetup& setup, const CodePage& code_page,
-                FolderPlan* planned, FolderError* error);
+                FolderPlan* planned, FolderError* error, Keep keep = Keep::kLauncherKeys);
 
 // The row of one machine folder. A machine whose files do not read gets its
 // error in the row. below: the folder's place below the folder given (see
@@ -109,6 +110,9 @@ nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false
 // text up to its first zero, a four-byte REG_DWORD in decimal; nullopt when
 // absent.
 std::optional<std::string> Setting(const Image& image, const char* name,
+                                   const CodePage& code_page);
+// The same from an image's index.
+std::optional<std::string> Setting(const KeyIndex& keys, const char* name,
                                    const CodePage& code_page);
 
 }  // namespace preview

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "adapter/write_block_size.h"
-#include "platform/memory_utf16.h"
 #include "preview/display.h"
 #include "preview/paths.h"
 #include "preview/exports.h"
@@ -21,24 +20,6 @@ namespace fs = std::filesystem;
 
 bool IsReg(const std::string& lower_name) {
   return lower_name.size() > 4 && lower_name.compare(lower_name.size() - 4, 4, ".reg") == 0;
-}
-
-// Key paths are ASCII in the launcher's keys: fold A-Z only.
-std::u16string Folded(const std::u16string& path) {
-  std::u16string folded = path;
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  return folded;
-}
-
-// The key itself or one below it.
-bool Within(const regfile::KeyName& key, platform::Root root, const char* path) {
-  if (key.root != root) return false;
-  const std::u16string top = Folded(memory::Widen(path));
-  const std::u16string name = Folded(key.path);
-  return name == top || (name.size() > top.size() && name.compare(0, top.size(), top) == 0 &&
-                         name[top.size()] == u'\\');
 }
 
 std::string KeyText(platform::Root root, const char* path) {
@@ -59,7 +40,7 @@ bool ReadAll(const fs::path& path, std::string* content) {
 }
 
 bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFolder* machine,
-                       FolderError* error, const regfile::LeadBytes& lead_bytes) {
+                       FolderError* error, const regfile::LeadBytes& lead_bytes, Keep keep) {
   *machine = MachineFolder{};
   machine->path = folder;
   const auto fail = [&](const std::string& message, const char* kind) {
@@ -89,10 +70,10 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
   }
   for (const fs::path& file : files) {
     Source source{Utf8Of(file), {}};
-    std::string content;
-    if (!ReadAll(file, &content)) return fail(Utf8Of(file) + ": cannot read", ".reg file");
+    regfile::FileInput input(Utf8Of(file));
+    if (!input.Opened()) return fail(Utf8Of(file) + ": cannot read", ".reg file");
     regfile::Error parse_error;
-    if (!regfile::Parse(content, &source.file, &parse_error, lead_bytes)) {
+    if (!ReadSource(input, keep, lead_bytes, &source, &parse_error)) {
       return fail(Utf8Of(file) +
                       (parse_error.line > 0 ? ":" + std::to_string(parse_error.line) : "") +
                       ": " + parse_error.message,
@@ -127,21 +108,14 @@ std::vector<Warning> ExportWarnings(const std::vector<Source>& sources, bool nt_
     for (const ExportedKey& key : kExportedKeys) {
       if (lower == key.file) named = &key;
     }
-    size_t outside = 0;
-    std::vector<bool> holds(std::size(kExportedKeys), false);
-    for (const regfile::Item& item : source.file.items) {
-      if (item.kind != regfile::Item::Kind::kKey && item.kind != regfile::Item::Kind::kDeleteKey) {
-        continue;
-      }
-      for (size_t k = 0; k < std::size(kExportedKeys); ++k) {
-        // A whole-registry export holds the parents too; they count for none.
-        if (Within(item.key, kExportedKeys[k].root, kExportedKeys[k].path)) holds[k] = true;
-      }
-      if (named != nullptr && !Within(item.key, named->root, named->path)) ++outside;
+    // Counted as the file was read. A whole-registry export holds the
+    // parents too; they count for none.
+    const KeyLineCounts& lines = source.key_lines;
+    for (size_t k = 0; k < std::size(kExportedKeys); ++k) {
+      if (lines.within[k] > 0) holders[k].push_back(file);
     }
-    for (size_t k = 0; k < holds.size(); ++k) {
-      if (holds[k]) holders[k].push_back(file);
-    }
+    const size_t outside =
+        named != nullptr ? static_cast<size_t>(lines.all - lines.within[named - kExportedKeys]) : 0;
     if (outside > 0) {
       warnings.push_back({warning::kForeignKeys,
                           file + " holds " + std::to_string(outside) + " key" +

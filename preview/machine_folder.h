@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "preview/export_reader.h"
 #include "preview/registry_image.h"
 
 namespace preview {
@@ -48,10 +49,12 @@ bool ReadAll(const std::filesystem::path& path, std::string* content);
 
 // Reads a machine folder. ver.txt is read when present; with need_version
 // its absence or an unknown version is an error. False with the error.
-// lead_bytes: those of the machine's code page (see regfile::Parse).
+// lead_bytes: those of the machine's code page (see regfile::Read); keep:
+// which items of the .reg files are kept (see ReadSource).
 bool ReadMachineFolder(const std::string& folder, bool need_version,
                        MachineFolder* machine, FolderError* error,
-                       const regfile::LeadBytes& lead_bytes = {});
+                       const regfile::LeadBytes& lead_bytes = {},
+                       Keep keep = Keep::kLauncherKeys);
 
 // One warning per file with keys of other roots skipped.
 std::vector<Warning> OtherRootWarnings(const std::vector<Source>& sources);

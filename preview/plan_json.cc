@@ -1,5 +1,6 @@
 // The plan as one JSON object, for scripts.
 #include <cstdio>
+#include <optional>
 
 #include "launcher/options.h"
 #include "platform/memory_utf16.h"
@@ -94,6 +95,8 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
                                    const Plan* plan) {
   json list = json::array();
   const KeyIndex before_keys = plan != nullptr ? IndexOf(plan->before) : KeyIndex();
+  const std::optional<Reasons> reasons =
+      plan != nullptr ? std::optional<Reasons>(plan->journal) : std::nullopt;
   for (const Change& change : changes) {
     json item;
     item["op"] = OpName(change.op);
@@ -123,7 +126,7 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
                            : json{{"type", TypeName(before->type)},
                                   {"data", Data(*before, code_page)},
                                   {"hex", HexBytes(memory::ProgramData(*before))}};
-      item["why"] = WhyChange(plan->journal, change);
+      item["why"] = reasons->Why(change);
     }
     list.push_back(item);
   }

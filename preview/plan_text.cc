@@ -2,6 +2,8 @@
 // of the in-memory platform, then the settings before and after.
 #include <iomanip>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "launcher/launcher.h"
@@ -207,11 +209,21 @@ class Text {
   }
 
   void SettingsSteps() {
+    // What was there before, of the values these steps write or delete:
+    // the other values of a large key are not kept.
+    std::set<std::string> written;
+    for (const Event& event : plan_.journal) {
+      if (event.operation == Operation::kSetValue || event.operation == Operation::kDeleteValue) {
+        written.insert(AsciiLower(FullName(event.root, event.key) + ":" + event.name));
+      }
+    }
     std::map<std::string, bool> present;
     for (const memory::StoredKey& key : plan_.before) {
+      const std::string name = AsciiLower(FullName(key.root, memory::ProgramName(key.path)));
+      if (written.lower_bound(name + ":") == written.lower_bound(name + ";")) continue;
       for (const memory::StoredValue& value : key.values) {
-        present[AsciiLower(FullName(key.root, memory::ProgramName(key.path)) + ":" +
-                     memory::ProgramName(value.name))] = true;
+        const std::string id = name + ":" + AsciiLower(memory::ProgramName(value.name));
+        if (written.count(id) != 0) present[id] = true;
       }
     }
     if (plan_.family == launcher::Family::kWindows9x) {
@@ -335,11 +347,7 @@ class Text {
 
   const memory::StoredKey* Find(const Image& image, Root root,
                                 const std::string& path) const {
-    const KeyId id = IdOf(root, memory::StoredName(path));
-    for (const memory::StoredKey& key : image) {
-      if (IdOf(key.root, key.path) == id) return &key;
-    }
-    return nullptr;
+    return FindKey(image, root, memory::StoredName(path));
   }
 
   void SettingsTable() {
@@ -363,35 +371,33 @@ class Text {
       if (was == nullptr && is != nullptr) state = " (created)";
       if (was != nullptr && is == nullptr) state = " (removed)";
       out_ << "  " << Show(FullName(k.root, k.path)) << state << "\n";
-      std::vector<std::u16string> names;
-      for (const memory::StoredKey* key : {was, is}) {
-        if (key == nullptr) continue;
-        for (const memory::StoredValue& value : key->values) {
-          bool seen = false;
-          for (const std::u16string& n : names) {
-            seen = seen || memory::ComparedName(n) == memory::ComparedName(value.name);
-          }
-          if (!seen) names.push_back(value.name);
+      const std::optional<ValueIndex> before = was ? std::optional<ValueIndex>(*was) : std::nullopt;
+      const std::optional<ValueIndex> after = is ? std::optional<ValueIndex>(*is) : std::nullopt;
+      // Names in the order first met, before's first; each once (a key
+      // holds each name once).
+      std::vector<const std::u16string*> names;
+      if (was != nullptr) {
+        for (const memory::StoredValue& value : was->values) names.push_back(&value.name);
+      }
+      if (is != nullptr) {
+        for (const memory::StoredValue& value : is->values) {
+          if (!before || before->Find(value.name) == nullptr) names.push_back(&value.name);
         }
       }
-      for (const std::u16string& name : names) {
+      for (const std::u16string* n : names) {
+        const std::u16string& name = *n;
         const std::string label =
             name.empty() ? std::string("@") : EscapeText(StoredUtf8(name, code_page_));
         out_ << "    " << std::setw(width - 2) << label << std::setw(width + 6)
-             << Cell(was, name) << Cell(is, name) << "\n";
+             << Cell(before, name) << Cell(after, name) << "\n";
       }
     }
     out_ << std::right;
   }
 
-  std::string Cell(const memory::StoredKey* key, const std::u16string& name) const {
-    if (key == nullptr) return "-";
-    for (const memory::StoredValue& value : key->values) {
-      if (memory::ComparedName(value.name) == memory::ComparedName(name)) {
-        return EscapeNotation(Notation(value, code_page_, 12));
-      }
-    }
-    return "-";
+  std::string Cell(const std::optional<ValueIndex>& values, const std::u16string& name) const {
+    const memory::StoredValue* value = values ? values->Find(name) : nullptr;
+    return value != nullptr ? EscapeNotation(Notation(*value, code_page_, 12)) : "-";
   }
 
   const Plan& plan_;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "preview/reg_file.h"
+#include "preview/reg_text.h"
 
 namespace regfile {
 namespace {
@@ -49,119 +50,6 @@ std::string ForMessage(const char16_t* b, const char16_t* e, Encoding encoding) 
   return out;
 }
 
-// The line on which position `at` of the text lies.
-int LineAt(const Units& text, size_t at) {
-  int line = 1;
-  for (size_t i = 0; i < at; ++i) {
-    if (text[i] == kLf || (text[i] == kCr && (i + 1 >= at || text[i + 1] != kLf)))
-      ++line;
-  }
-  return line;
-}
-
-// Decodes UTF-8 (the mark already skipped); the position of the first bad
-// sequence in *bad on failure.
-bool DecodeUtf8(std::string_view in, Units* out, size_t* bad) {
-  out->reserve(in.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(in.data());
-  const size_t n = in.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned c = s[i];
-    if (c < 0x80) {
-      out->push_back(static_cast<char16_t>(c));
-      ++i;
-      continue;
-    }
-    // Allowed range of the second byte narrows for E0, ED, F0 and F4, which
-    // shuts out overlong forms, surrogates and code points past U+10FFFF.
-    size_t len;
-    unsigned lo = 0x80, hi = 0xBF;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-      if (c == 0xE0) lo = 0xA0;
-      if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;
-    } else {
-      *bad = i;
-      return false;
-    }
-    if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) {
-      *bad = i;
-      return false;
-    }
-    for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) {
-        *bad = i;
-        return false;
-      }
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out->push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
-  return true;
-}
-
-bool Decode(std::string_view content, Units* text, Encoding* encoding,
-            Error* error) {
-  const auto* s = reinterpret_cast<const unsigned char*>(content.data());
-  size_t n = content.size();
-  // "copy /a" ends a file with Ctrl-Z, which regedit reads past: one byte
-  // even after UTF-16 text, or the code unit in a UTF-16 file.
-  constexpr unsigned char kCtrlZ = 0x1A;
-  if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
-    *encoding = Encoding::kUtf16;
-    size_t bytes = n - 2;
-    if (bytes % 2 != 0 && s[n - 1] == kCtrlZ) --bytes;
-    const size_t units = bytes / 2;
-    text->resize(units);
-    char16_t* out = text->data();
-    for (size_t i = 0; i < units; ++i)
-      out[i] = static_cast<char16_t>(s[2 + 2 * i] | (s[3 + 2 * i] << 8));
-    if (bytes % 2 != 0) {
-      *error = {LineAt(*text, units),
-                "odd number of bytes in a UTF-16 file"};
-      return false;
-    }
-    if (!text->empty() && text->back() == kCtrlZ) text->pop_back();
-    return true;
-  }
-  if (n > 0 && s[n - 1] == kCtrlZ) {
-    content.remove_suffix(1);
-    --n;
-  }
-  if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) {
-    *encoding = Encoding::kUtf16;
-    size_t bad = 0;
-    if (!DecodeUtf8(content.substr(3), text, &bad)) {
-      *error = {LineAt(*text, text->size()), "invalid UTF-8"};
-      return false;
-    }
-    return true;
-  }
-  *encoding = Encoding::kBytes;
-  text->resize(n);
-  char16_t* out = text->data();
-  for (size_t i = 0; i < n; ++i) out[i] = s[i];
-  return true;
-}
-
 bool EqualsNoCase(const char16_t* b, const char16_t* e, std::string_view s) {
   if (static_cast<size_t>(e - b) != s.size()) return false;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -183,11 +71,25 @@ bool IsOtherRoot(const char16_t* b, const char16_t* e) {
 
 class Reader {
  public:
-  Reader(const Units& text, File* file, Error* error, const LeadBytes& lead_bytes)
-      : pos_(text.data()), end_(text.data() + text.size()), file_(file),
-        error_(error), lead_bytes_(lead_bytes) {}
+  Reader(text::Decoder& decoder, File* file, Error* error, const LeadBytes& lead_bytes,
+         Filter* filter)
+      : decoder_(decoder), file_(file), error_(error), lead_bytes_(lead_bytes),
+        filter_(filter) {}
 
   bool Run() {
+    const bool ok = RunLines();
+    // A read that failed ends the text early: that, not what follows from it.
+    if (decoder_.Failed()) {
+      *error_ = read_error_;
+      return false;
+    }
+    return ok;
+  }
+
+ private:
+  enum class KeyState { kNone, kOpen, kDeleted };
+
+  bool RunLines() {
     if (!ParseHeader()) return false;
     while (NextLine()) {
       const char16_t* p = SkipBlanks(begin_);
@@ -207,24 +109,37 @@ class Reader {
     return true;
   }
 
- private:
-  // kSkipped: a key of another root, whose values are read but not kept.
-  enum class KeyState { kNone, kOpen, kDeleted, kSkipped };
-
-  // Moves to the next line: [begin_, eol_) without its line end.
+  // Moves to the next line: [begin_, eol_) without its line end. The text
+  // before it is dropped, so the pointers of earlier lines go stale.
   bool NextLine() {
-    if (pos_ >= end_) return false;
-    begin_ = pos_;
-    const char16_t* p = pos_;
-    while (p < end_ && *p != kLf && *p != kCr) ++p;
-    eol_ = p;
-    if (p < end_) {
-      if (*p == kCr && p + 1 < end_ && p[1] == kLf) ++p;
-      ++p;
+    size_t scan = next_;  // where the search for the line end goes on
+    for (;;) {
+      const char16_t* text = window_.data();
+      const size_t n = window_.size();
+      size_t i = scan;
+      while (i < n && text[i] != kLf && text[i] != kCr) ++i;
+      // A CR at the window's end may be the first half of CR LF.
+      if (i < n && (text[i] == kLf || i + 1 < n || !more_)) {
+        begin_ = text + next_;
+        eol_ = text + i;
+        next_ = i + 1;
+        if (text[i] == kCr && i + 1 < n && text[i + 1] == kLf) ++next_;
+        ++line_;
+        return true;
+      }
+      if (!more_) {
+        if (next_ >= n) return false;
+        begin_ = text + next_;
+        eol_ = text + n;
+        next_ = n;
+        ++line_;
+        return true;
+      }
+      window_.erase(0, next_);
+      scan = i - next_;
+      next_ = 0;
+      more_ = decoder_.More(&window_, &read_error_);
     }
-    pos_ = p;
-    ++line_;
-    return true;
   }
 
   bool Fail(std::string message) {
@@ -325,20 +240,24 @@ class Reader {
     }
     if (deletion && key.path.empty()) return Fail("cannot delete a root key");
 
+    key_state_ = deletion ? KeyState::kDeleted : KeyState::kOpen;
+    keep_values_ = false;
     if (other_root) {
       // Nothing the launcher reads lives there; a whole-registry export
       // still previews by its two roots.
       ++file_->skipped_other_root_keys;
-      key_state_ = deletion ? KeyState::kDeleted : KeyState::kSkipped;
       return true;
     }
     Item item;
     item.kind = deletion ? Item::Kind::kDeleteKey : Item::Kind::kKey;
-    item.key = key;
+    item.key = std::move(key);
     item.line = line_;
+    const Filter::Take take =
+        filter_ != nullptr ? filter_->KeyLine(&item) : Filter::Take::kKeyAndValues;
+    if (take == Filter::Take::kNothing) return true;
+    keep_values_ = take == Filter::Take::kKeyAndValues && !deletion;
+    if (keep_values_) key_ = item.key;
     file_->items.push_back(std::move(item));
-    key_state_ = deletion ? KeyState::kDeleted : KeyState::kOpen;
-    key_ = std::move(key);
     return true;
   }
 
@@ -369,11 +288,16 @@ class Reader {
   }
 
   bool ParseValueLine(const char16_t* p) {
-    if (key_state_ != KeyState::kOpen && key_state_ != KeyState::kSkipped)
-      return Fail("value outside a key");
-    Item item;
+    if (key_state_ != KeyState::kOpen) return Fail("value outside a key");
+    // One item read into again and again: a value not kept costs no memory.
+    Item& item = value_;
     item.kind = Item::Kind::kValue;
     item.line = line_;
+    item.name.clear();
+    item.data.form = Data::Form::kString;
+    item.data.type = 1;
+    item.data.text.clear();
+    item.data.bytes.clear();
     if (*p == u'@') {
       ++p;
     } else if (!ParseQuoted(p, &item.name)) {
@@ -383,7 +307,7 @@ class Reader {
     if (p == eol_ || *p != u'=') return Fail("expected = after the value name");
     p = SkipBlanks(p + 1);
     if (!ParseData(p, &item)) return false;
-    if (key_state_ == KeyState::kSkipped) return true;
+    if (!keep_values_) return true;
     item.key = key_;
     file_->items.push_back(std::move(item));
     return true;
@@ -478,13 +402,18 @@ class Reader {
     }
   }
 
-  const char16_t* pos_;  // start of the line after the current one
-  const char16_t* const end_;
+  text::Decoder& decoder_;
+  Units window_;      // the current line and the text read after it
+  size_t next_ = 0;   // in window_: the start of the line after the current one
+  bool more_ = true;  // whether the decoder has more text
+  Error read_error_;
   const char16_t* begin_ = nullptr;
   const char16_t* eol_ = nullptr;
   int line_ = 0;
   KeyState key_state_ = KeyState::kNone;
+  bool keep_values_ = false;  // the values of the open key are kept
   KeyName key_{};
+  Item value_;
   // Whether the last unit of [b, e) is the trail byte of a double-byte
   // character.
   bool EndsInTrailByte(const char16_t* b, const char16_t* e) const {
@@ -508,22 +437,44 @@ class Reader {
   File* file_;
   Error* error_;
   const LeadBytes& lead_bytes_;
+  Filter* filter_;
 };
 
 }  // namespace
 
-bool Parse(std::string_view content, File* file, Error* error, const LeadBytes& lead_bytes) {
-  Units text;
+namespace {
+
+bool ReadWith(text::Decoder& decoder, File* file, Error* error, const LeadBytes& lead_bytes,
+              Filter* filter) {
   File result;
-  if (!Decode(content, &text, &result.encoding, error)) return false;
-  // A guess at the item count, as moving items while the vector grows is
-  // dear: below it the vector grows as usual, above it the untouched pages
-  // cost nothing.
-  result.items.reserve(text.size() / 64 + 16);
-  Reader reader(text, &result, error, lead_bytes);
+  if (!decoder.Start(&result.encoding, error)) return false;
+  if (filter == nullptr) {
+    // A guess at the item count, as moving items while the vector grows is
+    // dear: below it the vector grows as usual, above it the untouched
+    // pages cost nothing.
+    result.items.reserve(static_cast<size_t>(decoder.UnitsAtMost() / 64) + 16);
+  }
+  Reader reader(decoder, &result, error, lead_bytes, filter);
   if (!reader.Run()) return false;
   *file = std::move(result);
   return true;
+}
+
+}  // namespace
+
+bool Read(Input& input, File* file, Error* error, const LeadBytes& lead_bytes, Filter* filter) {
+  text::Decoder decoder(input);
+  return ReadWith(decoder, file, error, lead_bytes, filter);
+}
+
+bool text::ReadInPieces(Input& input, size_t piece_bytes, File* file, Error* error) {
+  text::Decoder decoder(input, piece_bytes);
+  return ReadWith(decoder, file, error, {}, nullptr);
+}
+
+bool Parse(std::string_view content, File* file, Error* error, const LeadBytes& lead_bytes) {
+  MemoryInput input(content);
+  return Read(input, file, error, lead_bytes);
 }
 
 }  // namespace regfile

@@ -70,24 +70,78 @@ KeyId IdOf(Root root, const std::u16string& stored_path) {
   return KeyId{root, memory::ComparedName(stored_path)};
 }
 
-KeyIndex IndexOf(const Image& image) {
-  KeyIndex keys;
-  for (const memory::StoredKey& key : image) keys[IdOf(key.root, key.path)] = &key;
-  return keys;
+// The compared names lie in one buffer and the table holds numbers, so a
+// key of many values costs a few allocations, not several per value.
+ValueIndex::ValueIndex(const memory::StoredKey& key) : key_(&key) {
+  const size_t n = key.values.size();
+  ends_.reserve(n);
+  for (const memory::StoredValue& value : key.values) {
+    compared_ += memory::ComparedName(value.name);
+    ends_.push_back(compared_.size());
+  }
+  size_t size = 16;
+  while (size < 2 * n) size *= 2;
+  slots_.assign(size, 0);
+  const std::hash<std::u16string_view> hash;
+  for (uint32_t v = 0; v < n; ++v) {
+    const std::u16string_view name = Compared(v);
+    for (size_t at = hash(name) & (size - 1);; at = (at + 1) & (size - 1)) {
+      if (slots_[at] == 0) {
+        slots_[at] = v + 1;
+        break;
+      }
+      if (Compared(slots_[at] - 1) == name) break;  // the first of a name wins
+    }
+  }
 }
 
-const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name) {
+std::u16string_view ValueIndex::Compared(uint32_t value) const {
+  const size_t begin = value == 0 ? 0 : ends_[value - 1];
+  return std::u16string_view(compared_).substr(begin, ends_[value] - begin);
+}
+
+const memory::StoredValue* ValueIndex::Find(const std::u16string& name) const {
   const std::u16string compared = memory::ComparedName(name);
-  for (const memory::StoredValue& value : key.values) {
-    if (memory::ComparedName(value.name) == compared) return &value;
+  const std::u16string_view wanted(compared);
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = std::hash<std::u16string_view>()(wanted) & mask; slots_[at] != 0;
+       at = (at + 1) & mask) {
+    if (Compared(slots_[at] - 1) == wanted) return &key_->values[slots_[at] - 1];
+  }
+  return nullptr;
+}
+
+KeyIndex::KeyIndex(const Image& image) {
+  for (const memory::StoredKey& key : image) keys_[IdOf(key.root, key.path)] = &key;
+}
+
+const memory::StoredValue* KeyIndex::Value(const KeyId& key, const std::u16string& name) const {
+  auto found = keys_.find(key);
+  if (found == keys_.end()) return nullptr;
+  auto values = values_.find(found->second);
+  if (values == values_.end()) {
+    values = values_.emplace(found->second, ValueIndex(*found->second)).first;
+  }
+  return values->second.Find(name);
+}
+
+KeyIndex IndexOf(const Image& image) { return KeyIndex(image); }
+
+const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16string& stored_path) {
+  // Folding keeps the length: only keys of that length are folded.
+  const KeyId id = IdOf(root, stored_path);
+  for (const memory::StoredKey& key : image) {
+    if (key.root == root && key.path.size() == stored_path.size() &&
+        memory::ComparedName(key.path) == id.compared) {
+      return &key;
+    }
   }
   return nullptr;
 }
 
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name) {
-  auto found = keys.find(key);
-  return found == keys.end() ? nullptr : FindValue(*found->second, name);
+  return keys.Value(key, name);
 }
 
 bool Below(const KeyId& key, const KeyId& top) {
@@ -102,40 +156,56 @@ void StoreStandardKeys() {
   memory::PutKey(Root::kCurrentUser, "Software");
 }
 
+namespace {
+
+// Removes top and every key below it from a sorted set: the names that go on
+// from top's with a backslash lie between top + "\\" and top + "]".
+void EraseAtOrBelow(std::set<KeyId>* keys, const KeyId& top) {
+  if (top.compared.empty()) {  // a whole root
+    for (auto it = keys->begin(); it != keys->end();) {
+      it = it->root == top.root ? keys->erase(it) : std::next(it);
+    }
+    return;
+  }
+  keys->erase(top);
+  const auto from = keys->lower_bound(KeyId{top.root, top.compared + u'\\'});
+  const auto to = keys->lower_bound(KeyId{top.root, top.compared + char16_t(u'\\' + 1)});
+  keys->erase(from, to);
+}
+
+}  // namespace
+
 std::set<KeyId> LoadSources(const std::vector<Source>& sources,
                             const CodePage& code_page) {
   std::set<KeyId> listed;
   for (const Source& source : sources) {
     const Encoding encoding = source.file.encoding;
+    // A key's values follow it: its path is converted once for all of them.
+    const regfile::KeyName* converted = nullptr;
+    std::u16string path;
     for (const regfile::Item& item : source.file.items) {
-      const std::u16string path = StoragePath(item.key, encoding, code_page);
-      const std::u16string name = ToStorage(item.name, encoding, code_page);
+      if (converted == nullptr || converted->root != item.key.root ||
+          converted->path != item.key.path) {
+        path = StoragePath(item.key, encoding, code_page);
+        converted = &item.key;
+      }
       switch (item.kind) {
         case regfile::Item::Kind::kKey:
           memory::StoreKey(item.key.root, path);
           listed.insert(IdOf(item.key.root, path));
           break;
-        case regfile::Item::Kind::kDeleteKey: {
+        case regfile::Item::Kind::kDeleteKey:
           memory::EraseKey(item.key.root, path);
-          const KeyId top = IdOf(item.key.root, path);
-          for (auto it = listed.begin(); it != listed.end();) {
-            const bool below =
-                it->root == top.root &&
-                it->compared.compare(0, top.compared.size(), top.compared) == 0 &&
-                (it->compared.size() == top.compared.size() ||
-                 it->compared[top.compared.size()] == u'\\');
-            it = below ? listed.erase(it) : std::next(it);
-          }
+          EraseAtOrBelow(&listed, IdOf(item.key.root, path));
           break;
-        }
         case regfile::Item::Kind::kValue:
           memory::StoreValue(item.key.root, path,
                              memory::StoredValue{
-                                 name, item.data.type,
+                                 ToStorage(item.name, encoding, code_page), item.data.type,
                                  ToStorageData(item.data, encoding, code_page)});
           break;
         case regfile::Item::Kind::kDeleteValue:
-          memory::EraseValue(item.key.root, path, name);
+          memory::EraseValue(item.key.root, path, ToStorage(item.name, encoding, code_page));
           break;
       }
     }

@@ -3,13 +3,18 @@
 // file's encoding and the registry's storage as regedit converts it.
 #pragma once
 
+#include <cstdint>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/memory_platform.h"
 #include "preview/code_page.h"
+#include "preview/exports.h"
 #include "preview/reg_file.h"
 
 namespace preview {
@@ -30,22 +35,64 @@ struct KeyId {
 };
 KeyId IdOf(Root root, const std::u16string& stored_path);
 
+// A key's values by the name the registry compares (the first of a name
+// wins), so that looking up every value of a large key stays linear.
+class ValueIndex {
+ public:
+  explicit ValueIndex(const memory::StoredKey& key);
+  const memory::StoredValue* Find(const std::u16string& name) const;
+
+ private:
+  std::u16string_view Compared(uint32_t value) const;
+
+  const memory::StoredKey* key_;
+  std::u16string compared_;         // every value's compared name, one after another
+  std::vector<size_t> ends_;        // where each value's ends in compared_
+  std::vector<uint32_t> slots_;     // open addressing: value number + 1, 0 empty
+};
+
 // An image's keys by KeyId, sorted as regedit lists keys: by name, each
-// parent before its subkeys.
-using KeyIndex = std::map<KeyId, const memory::StoredKey*>;
+// parent before its subkeys; each key's values indexed on first look. It
+// points into the image, which must outlive it.
+class KeyIndex {
+ public:
+  using Map = std::map<KeyId, const memory::StoredKey*>;
+  KeyIndex() = default;
+  explicit KeyIndex(const Image& image);
+  Map::const_iterator begin() const { return keys_.begin(); }
+  Map::const_iterator end() const { return keys_.end(); }
+  Map::const_iterator find(const KeyId& id) const { return keys_.find(id); }
+  size_t count(const KeyId& id) const { return keys_.count(id); }
+  // The value of key with that name as the registry compares names; null
+  // when the key or the value is absent.
+  const memory::StoredValue* Value(const KeyId& key, const std::u16string& name) const;
+
+ private:
+  Map keys_;
+  mutable std::unordered_map<const memory::StoredKey*, ValueIndex> values_;
+};
 KeyIndex IndexOf(const Image& image);
-// The value of key with that name as the registry compares names, or null.
-const memory::StoredValue* FindValue(const memory::StoredKey& key, const std::u16string& name);
+// One lookup of a key, without an index; null when absent.
+const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16string& stored_path);
 // The same in an index; null when the key or the value is absent.
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name);
 // Whether key lies below top (not top itself).
 bool Below(const KeyId& key, const KeyId& top);
 
+// A file's key lines ([key] and [-key] of the two roots), counted as it is
+// read (its items may leave out keys the launcher never reads): all of them,
+// and those at or below each exported key, letter case of A-Z aside.
+struct KeyLineCounts {
+  int all = 0;
+  int within[std::size(kExportedKeys)] = {};
+};
+
 // A .reg file read for a plan.
 struct Source {
   std::string name;  // as given on the command line
   regfile::File file;
+  KeyLineCounts key_lines = {};  // filled by ReadSource (export_reader.h)
 };
 
 // Keys every Windows machine has, which exports leave out: the launcher's

@@ -118,13 +118,24 @@ std::vector<Place> PlacesWritten(const Journal& journal) {
   return places;
 }
 
-std::string WhyValue(const Journal& journal, platform::Root root, const std::string& key,
-                     const std::string& name, bool changed) {
+namespace {
+
+// Where the journal is indexed: the root, the key and the name, A-Z folded
+// (the key's length first, as names may hold any character).
+std::string Indexed(platform::Root root, const std::string& key, const std::string& name) {
+  return std::to_string(static_cast<int>(root)) + ":" + std::to_string(key.size()) + ":" +
+         AsciiLower(key) + AsciiLower(name);
+}
+
+// The reason of a value from the successful writes of it (event numbers in
+// journal order).
+std::string ValueReason(const Journal& journal, const std::vector<size_t>& sets,
+                        platform::Root root, const std::string& key, const std::string& name,
+                        bool changed) {
   bool option = false, carried = false, fresh = false, own = false;
   bool adapter = false, marker = false;
-  for (size_t i = 0; i < journal.size(); ++i) {
+  for (size_t i : sets) {
     const Event& set = journal[i];
-    if (!Is(set, Operation::kSetValue, root, key, name)) continue;
     switch (set.phase) {
       case Phase::kOptionSettings: option = true; continue;
       case Phase::kWait: adapter = true; continue;
@@ -160,31 +171,67 @@ std::string WhyValue(const Journal& journal, platform::Root root, const std::str
   return "kept";
 }
 
-std::string WhyChange(const Journal& journal, const Change& change) {
+const std::vector<size_t>& Events(const std::unordered_map<std::string, std::vector<size_t>>& index,
+                                  const std::string& place) {
+  static const std::vector<size_t> kNone;
+  auto found = index.find(place);
+  return found == index.end() ? kNone : found->second;
+}
+
+}  // namespace
+
+std::string WhyValue(const Journal& journal, platform::Root root, const std::string& key,
+                     const std::string& name, bool changed) {
+  std::vector<size_t> sets;
+  for (size_t i = 0; i < journal.size(); ++i) {
+    if (Is(journal[i], Operation::kSetValue, root, key, name)) sets.push_back(i);
+  }
+  return ValueReason(journal, sets, root, key, name, changed);
+}
+
+Reasons::Reasons(const Journal& journal) : journal_(journal) {
+  for (size_t i = 0; i < journal.size(); ++i) {
+    const Event& e = journal[i];
+    switch (e.operation) {
+      case Operation::kSetValue:
+        if (e.status == 0) sets_[Indexed(e.root, e.key, e.name)].push_back(i);
+        break;
+      case Operation::kDeleteValue:
+        if (e.status == 0) deletions_[Indexed(e.root, e.key, e.name)].push_back(i);
+        break;
+      case Operation::kKeyCreated:
+        created_[Indexed(e.root, e.key, "")].push_back(i);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+std::string Reasons::Why(const Change& change) const {
   const std::string key = memory::ProgramName(change.path);
   switch (change.op) {
-    case Change::Op::kSetValue:
-      return WhyValue(journal, change.root, key, memory::ProgramName(change.value.name), true);
-    case Change::Op::kDeleteValue:
-      for (const Event& e : journal) {
-        if (Is(e, Operation::kDeleteValue, change.root, key,
-               memory::ProgramName(change.value.name))) {
-          return e.phase == Phase::kCarryOver ? "carried" : "option";
-        }
+    case Change::Op::kSetValue: {
+      const std::string name = memory::ProgramName(change.value.name);
+      return ValueReason(journal_, Events(sets_, Indexed(change.root, key, name)), change.root,
+                         key, name, true);
+    }
+    case Change::Op::kDeleteValue: {
+      const std::vector<size_t>& deletions =
+          Events(deletions_, Indexed(change.root, key, memory::ProgramName(change.value.name)));
+      if (deletions.empty()) return "kept";
+      return journal_[deletions.front()].phase == Phase::kCarryOver ? "carried" : "option";
+    }
+    case Change::Op::kCreateKey: {
+      const std::vector<size_t>& created = Events(created_, Indexed(change.root, key, ""));
+      if (created.empty()) return "launcher";
+      switch (journal_[created.front()].phase) {
+        case Phase::kMarkerKey: return "marker";
+        case Phase::kCarryOver: return "carry-over";
+        case Phase::kOptionSettings: return "option";
+        default: return "launcher";
       }
-      return "kept";
-    case Change::Op::kCreateKey:
-      for (const Event& e : journal) {
-        if (e.operation == Operation::kKeyCreated && e.root == change.root && Same(e.key, key)) {
-          switch (e.phase) {
-            case Phase::kMarkerKey: return "marker";
-            case Phase::kCarryOver: return "carry-over";
-            case Phase::kOptionSettings: return "option";
-            default: return "launcher";
-          }
-        }
-      }
-      return "launcher";
+    }
     case Change::Op::kDeleteKey:
       return "setup";
   }

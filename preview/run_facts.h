@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/memory_platform.h"
@@ -61,8 +62,22 @@ std::vector<Place> PlacesWritten(const Journal& journal);
 std::string WhyValue(const Journal& journal, platform::Root root, const std::string& key,
                      const std::string& name, bool changed);
 
-// The reason of one change of the plan: as WhyValue for values; for keys,
-// the step that created them, or "setup" for a key the setup removed.
-std::string WhyChange(const Journal& journal, const Change& change);
+// The reasons of a plan's changes. The journal's writes are sorted by key
+// and name once, so that each of many changes (a run that tunes thousands of
+// adapters) finds its own without reading the whole journal again.
+class Reasons {
+ public:
+  // The journal must outlive the reasons.
+  explicit Reasons(const Journal& journal);
+  // As WhyValue for values; for keys, the step that created them, or
+  // "setup" for a key the setup removed.
+  std::string Why(const Change& change) const;
+
+ private:
+  const Journal& journal_;
+  // Event numbers of successful value writes and deletions by root, key and
+  // name (A-Z folded), and of keys created by root and key.
+  std::unordered_map<std::string, std::vector<size_t>> sets_, deletions_, created_;
+};
 
 }  // namespace preview
