@@ -232,22 +232,23 @@ add_custom_command(
 add_custom_command(
   OUTPUT ${RELEASE_SUMS}
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${RELEASE_SUMS}
-          "-DFILES=$<TARGET_FILE:launcher>;$<TARGET_FILE:launcher-preview>;${RELEASE_README}"
+          "-DFILES=$<TARGET_FILE:launcher>;$<TARGET_FILE:launcher-preview>;$<TARGET_FILE:kit>;${RELEASE_README}"
           -P ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake
-  DEPENDS launcher launcher-preview ${RELEASE_README}
+  DEPENDS launcher launcher-preview kit ${RELEASE_README}
           ${CMAKE_SOURCE_DIR}/cmake/sha256sums.cmake
   COMMENT "Writing SHA256SUMS"
   VERBATIM)
 add_custom_target(archive_files ALL DEPENDS ${RELEASE_README} ${RELEASE_SUMS})
 
-install(TARGETS launcher launcher-preview RUNTIME DESTINATION .)
+# KIT.EXE beside launcher-preview.exe: rollout-kit copies it from there.
+install(TARGETS launcher launcher-preview kit RUNTIME DESTINATION .)
 install(FILES ${RELEASE_README} ${RELEASE_SUMS} DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME silent-launcher)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME silent-launcher-${PROJECT_VERSION})
-# The four files at the top of the archive, not in a folder of their own:
+# The five files at the top of the archive, not in a folder of their own:
 # Windows makes one when it extracts.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/release_canonical.cmake)
@@ -259,5 +260,5 @@ add_custom_target(archive
           -B ${CMAKE_BINARY_DIR}
   COMMENT "Packing silent-launcher-${PROJECT_VERSION}.zip"
   VERBATIM)
-add_dependencies(archive launcher launcher-preview check_launcher check_preview
-                 archive_files)
+add_dependencies(archive launcher launcher-preview kit check_launcher check_preview
+                 check_kit archive_files)

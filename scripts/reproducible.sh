@@ -2,7 +2,7 @@
 # Builds the release archive twice from the same sources and requires the
 # same bytes: two copies of the working tree at paths of different length,
 # each with a fresh build folder, the second built under another umask and
-# time zone. Compares launcher.exe, launcher-preview.exe and the archive,
+# time zone. Compares launcher.exe, launcher-preview.exe, KIT.EXE and the archive,
 # and prints what differs; then checks what the archive holds
 # (tests/release/check_archive.py).
 #
@@ -60,7 +60,7 @@ echo "reproducible: building in $second (umask 077, TZ America/Los_Angeles)"
 (umask 077; TZ=America/Los_Angeles build "$second")
 
 failures=0
-for file in launcher.exe launcher-preview.exe "$archive"; do
+for file in launcher.exe launcher-preview.exe KIT.EXE "$archive"; do
   a=$first/build/win32/$file
   b=$second/build/win32/$file
   if cmp -s "$a" "$b"; then

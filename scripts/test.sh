@@ -33,6 +33,10 @@ bash tests/preview/windows_build_fleet_test.sh build/win32/launcher-preview.exe 
 echo "== end-to-end under Wine"
 bash scripts/e2e.sh
 
+echo "== KIT.EXE under Wine, and the rollout kit as login scripts run it (XP, 2000, 98, 2003)"
+bash tests/kit/kit_wine_test.sh
+bash tests/kit/kit_rollout_test.sh
+
 echo "== random machines, both ways (fixed seed)"
 bash scripts/fidelity.sh 100 20261209
 

@@ -23,8 +23,10 @@ ARCHIVE = """## This archive
   beside the package and start it with the option string (table below).
 - `launcher-preview.exe`: the preview described below, a console program for
   Windows XP and later.
+- `KIT.EXE`: the rollout kit's helper, for Windows 95 to XP; `launcher-preview
+  rollout-kit` copies it into the kit it writes.
 - `README.txt`: this file, made from the project's README.
-- `SHA256SUMS`: the SHA-256 of the other three files, in the form
+- `SHA256SUMS`: the SHA-256 of the other four files, in the form
   `sha256sum -c SHA256SUMS` checks.
 
 Every build of version {version} from the same sources gives the same bytes

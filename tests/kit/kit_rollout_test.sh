@@ -79,7 +79,8 @@ machine() {
   local name=$1 version=$2 script=${3:-}
   local prefix=$scratch/$name/prefix
   bash scripts/wine-prefix.sh "$prefix"
-  mkdir -p "$prefix/dosdevices/unc/server" "$prefix/drive_c/windows/temp"
+  # C:\e2e: where the fake setup keeps its log.
+  mkdir -p "$prefix/dosdevices/unc/server" "$prefix/drive_c/windows/temp" "$prefix/drive_c/e2e"
   # Wine makes c: and z: only where it makes dosdevices itself.
   ln -s ../drive_c "$prefix/dosdevices/c:"
   ln -s / "$prefix/dosdevices/z:"
@@ -195,6 +196,12 @@ for m in PCXP PC2K PC98; do
 done
 [ "$(last_word PCKILL)" = recovered ] && [ "$(starts PCKILL)" = 1 ] ||
   fail "logon 3 of the killed run: [$(last_word PCKILL)], $(starts PCKILL) setups"
+# One line a logon, the killed one included (its line was written before
+# the launcher started).
+for m in "${all[@]}"; do
+  n=$(grep -c . "$drop/log/$m.TXT" || true)
+  [ "$n" = 3 ] || fail "$m's log has $n lines after 3 logons"
+done
 [ "$failures" = 0 ] && ok "logon 3: nothing for the done machines, the killed run collected and not started again"
 
 echo "kit rollout: verdicts"

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks a built release archive: exactly launcher.exe, launcher-preview.exe,
-README.txt and SHA256SUMS; the programs are the build's; README.txt is what
-tools/admin_readme.py makes of README.md; SHA256SUMS holds the right hash of
-each of the other three. Prints the contents, or the problems and exits 1.
+KIT.EXE, README.txt and SHA256SUMS; the programs are the build's; README.txt
+is what tools/admin_readme.py makes of README.md; SHA256SUMS holds the right
+hash of each of the other four. Prints the contents, or the problems and exits 1.
 
 Usage: check_archive.py ARCHIVE BUILD_DIR README.md VERSION
 """
@@ -14,7 +14,7 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import admin_readme  # noqa: E402
 
-PROGRAMS = ["launcher.exe", "launcher-preview.exe"]
+PROGRAMS = ["launcher.exe", "launcher-preview.exe", "KIT.EXE"]
 SUMMED = PROGRAMS + ["README.txt"]
 
 
