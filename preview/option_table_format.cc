@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "launcher/options.h"
+#include "preview/escape.h"
 #include "preview/plan.h"
 
 namespace preview {
@@ -22,15 +23,6 @@ const struct {
     {launcher::kEnsureGinaForUpdate, "U"},
 };
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 struct Row {
   std::string number, option, actions, w9x, w2000, wxp;
@@ -65,7 +57,8 @@ std::string OptionTable(TableFormat format) {
     case TableFormat::kCsv:
       out << "number,option,actions,windows_9x,windows_2000,windows_xp\n";
       for (const Row& r : rows) {
-        out << r.number << ',' << CsvField(r.option) << ',' << CsvField(r.actions) << ','
+        // The cells as the fleet's are: an option starting with - made inert.
+        out << r.number << ',' << CsvCell(r.option) << ',' << CsvCell(r.actions) << ','
             << r.w9x << ',' << r.w2000 << ',' << r.wxp << "\n";
       }
       break;

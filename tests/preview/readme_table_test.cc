@@ -28,7 +28,9 @@ TEST(Readme, OptionReferenceIsTheLaunchersTable) {
          "launcher-preview table --format markdown";
 }
 
-// The csv form scripts rely on: the header and every row's columns.
+// The csv form scripts rely on: the header and every row's columns, an
+// option a spreadsheet would take for a formula made inert as the fleet's
+// cells are.
 TEST(OptionTable, CsvColumns) {
   std::istringstream csv(preview::OptionTable(preview::TableFormat::kCsv));
   std::string line;
@@ -40,9 +42,9 @@ TEST(OptionTable, CsvColumns) {
   } rows[] = {
       {1, "1,,,plain,plain,plain"},
       {14, "14,/S /UPDATE /wbs,U,plain,UPD,UPD"},
-      {23, "23,-gina -sl /S /I1,G S,plain,SI1,SI1XP"},
-      {35, "35,-gina /S /UPDATE,G,plain,UPD,UPD"},
-      {44, "44,-gina -sl -XR /S /I3,G S X,plain,SI3,SI3XP"},
+      {23, "23,\"'-gina -sl /S /I1\",G S,plain,SI1,SI1XP"},
+      {35, "35,\"'-gina /S /UPDATE\",G,plain,UPD,UPD"},
+      {44, "44,\"'-gina -sl -XR /S /I3\",G S X,plain,SI3,SI3XP"},
   };
   int number = 0;
   size_t next = 0;
