@@ -95,6 +95,9 @@ int LogStep(const char* word, Workspace& work) {
               : platform::Compose(file, machine.drop, "\\log\\unnamed.txt"))) {
     return Fail("log: no drop share in KIT.INI");
   }
+  // The first machine to log makes the share's log folder.
+  char folder[kPathCapacity];
+  if (platform::Compose(folder, machine.drop, "\\log")) (void)platform::MakeFolder(folder);
   char text[kTextCapacity];
   Writer out = MakeWriter(nullptr, text, sizeof text);
   PutText(out, word, machine);
