@@ -60,8 +60,9 @@ add_test(NAME preview_command_line
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/preview/command_line_test.sh
                  $<TARGET_FILE:launcher-preview>)
 
-# The release tools: the archive's README made from README.md (its option
-# table against this preview's), and the canonical form of the zip.
+# The release tools: the archive's README made from README.md and the
+# administrators' guide (its option table against this preview's), and the
+# canonical form of the zip.
 add_test(NAME release_tools
          COMMAND python3 -m unittest discover -s ${CMAKE_SOURCE_DIR}/tests/release
                  -p "*_test.py")

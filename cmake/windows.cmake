@@ -215,8 +215,9 @@ add_custom_target(check_preview ALL
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/launcher-preview.checked)
 
 # ---- The release archive ----------------------------------------------------
-# silent-launcher-<version>.zip: both programs, the administrators' README
-# (made from README.md, never kept by hand) and SHA256SUMS of those three.
+# silent-launcher-<version>.zip: the three programs, the administrators'
+# README (made from README.md and docs/administrators.md, never kept by
+# hand) and SHA256SUMS of those four.
 # `cmake --build --preset win32 --target archive` installs them into CPack's
 # staging folder and zips them there; every build from the same sources
 # gives the same bytes (scripts/reproducible.sh checks it).
@@ -225,9 +226,10 @@ set(RELEASE_SUMS ${CMAKE_CURRENT_BINARY_DIR}/SHA256SUMS)
 add_custom_command(
   OUTPUT ${RELEASE_README}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/admin_readme.py
-          ${CMAKE_SOURCE_DIR}/README.md ${PROJECT_VERSION} ${RELEASE_README}
-  DEPENDS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/tools/admin_readme.py
-  COMMENT "Writing README.txt from README.md"
+          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/administrators.md ${PROJECT_VERSION} ${RELEASE_README}
+  DEPENDS ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/administrators.md
+          ${CMAKE_SOURCE_DIR}/tools/admin_readme.py
+  COMMENT "Writing README.txt from README.md and docs/administrators.md"
   VERBATIM)
 add_custom_command(
   OUTPUT ${RELEASE_SUMS}

@@ -1,4 +1,4 @@
-// The README's option reference is the table the preview prints, so it can
+// The administrators' guide's option reference is the table the preview prints, so it can
 // never describe an option table other than the launcher's.
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 namespace {
 
 TEST(Readme, OptionReferenceIsTheLaunchersTable) {
-  std::ifstream in(std::string(LAUNCHER_SOURCE_DIR) + "/README.md");
-  ASSERT_TRUE(in) << "README.md not found";
+  std::ifstream in(std::string(LAUNCHER_SOURCE_DIR) + "/docs/administrators.md");
+  ASSERT_TRUE(in) << "docs/administrators.md not found";
   std::stringstream text;
   text << in.rdbuf();
   const std::string readme = text.str();
@@ -24,7 +24,7 @@ TEST(Readme, OptionReferenceIsTheLaunchersTable) {
   ASSERT_NE(std::string::npos, to);
   EXPECT_EQ(preview::OptionTable(preview::TableFormat::kMarkdown),
             readme.substr(from + 1, to - from - 1))
-      << "README.md is not current: replace its option table with the output of "
+      << "docs/administrators.md is not current: replace its option table with the output of "
          "launcher-preview table --format markdown";
 }
 

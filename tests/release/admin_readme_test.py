@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """tools/admin_readme.py: the archive's README is README.md's overview and
-administrators' section, and its option table is the one the preview
-prints, so it cannot describe another table than the launcher's.
+the administrators' guide (docs/administrators.md), and its option table is
+the one the preview prints, so it cannot describe another table than the
+launcher's.
 
 LAUNCHER_PREVIEW names the host build of launcher-preview."""
 import os
@@ -19,6 +20,10 @@ TABLE_END = admin_readme.TABLE_END
 
 with open(os.path.join(source, "README.md"), encoding="utf-8") as f:
     README = f.read()
+with open(os.path.join(source, "docs", "administrators.md"), encoding="utf-8") as f:
+    ADMIN = f.read()
+with open(os.path.join(source, "docs", "development.md"), encoding="utf-8") as f:
+    DEVELOPMENT = f.read()
 
 
 def table_of(text):
@@ -28,7 +33,7 @@ def table_of(text):
 
 class FromTheReadme(unittest.TestCase):
     def setUp(self):
-        self.text = admin_readme.admin_readme(README, "9.8.7")
+        self.text = admin_readme.admin_readme(README, ADMIN, "9.8.7")
         self.lines = self.text.split("\r\n")
 
     def test_option_table_is_the_previews(self):
@@ -47,14 +52,19 @@ class FromTheReadme(unittest.TestCase):
                 ("An unattended-setup launcher", "It never shows a window"),
                 ("It never shows a window", "## This archive"),
                 ("## This archive", "## For administrators"),
-                ("## For administrators", "### Option reference"),
+                ("## For administrators", "### The rollout kit, step by step"),
+                ("### The rollout kit, step by step", "### Option reference"),
                 ("### Option reference", TABLE_END)]:
             with self.subTest(earlier=earlier, later=later):
                 self.assertLess(plain.index(earlier), plain.index(later))
 
-    def test_nothing_of_the_developers_sections(self):
-        for heading in ("## Commands", "## Layout", "## Builds", "## Hardening",
-                        "## Performance", "## End-to-end tests"):
+    def test_nothing_of_the_developers_notes(self):
+        for heading in ("## The tests", "## Builds", "## Hardening", "## Performance",
+                        "## End-to-end tests"):
+            with self.subTest(heading=heading):
+                self.assertIn(heading, DEVELOPMENT)
+                self.assertNotIn(heading[3:], self.text)
+        for heading in ("## Commands", "## A short tour"):
             with self.subTest(heading=heading):
                 self.assertIn(heading, README)
                 self.assertNotIn(heading, self.text)
@@ -66,35 +76,30 @@ class FromTheReadme(unittest.TestCase):
 
 
 class Refuses(unittest.TestCase):
-    def test_a_readme_without_its_parts(self):
-        admin = README.index("## For administrators")
-        table = README.index(admin_readme.TABLE_BEGIN)
+    def test_documents_without_their_parts(self):
+        table = ADMIN.index(admin_readme.TABLE_BEGIN)
         cases = {
-            "no title": README[README.index("\n") + 1:],
-            "no overview": README[:README.index("\n") + 1] + README[README.index("## "):],
-            "no administrators' section":
-                README.replace("## For administrators", "## For operators"),
-            "two administrators' sections":
-                README + "\n## For administrators, again\n\ntext\n",
-            "no option table": README[:table] + README[table:].replace(TABLE_END, "", 1),
-            "a character beyond ASCII":
-                README[:admin] + "## For administrators\n\ncaf\u00e9\n" + README[admin:]
-                .replace("## For administrators", "## Removed", 1),
+            "no title": (README[README.index("\n") + 1:], ADMIN),
+            "no overview": (README[:README.index("\n") + 1] + README[README.index("## "):], ADMIN),
+            "a guide of another title":
+                (README, ADMIN.replace("# For administrators", "# For operators", 1)),
+            "no option table": (README, ADMIN[:table] + ADMIN[table:].replace(TABLE_END, "", 1)),
+            "a character beyond ASCII": (README, ADMIN + "\ncaf\u00e9\n"),
         }
-        for label, text in cases.items():
+        for label, (readme, admin) in cases.items():
             with self.subTest(case=label):
                 with self.assertRaises(admin_readme.Missing):
-                    admin_readme.admin_readme(text, "1.0.0")
+                    admin_readme.admin_readme(readme, admin, "1.0.0")
 
     def test_command_line(self):
         tool = os.path.join(source, "tools", "admin_readme.py")
         with tempfile.TemporaryDirectory() as folder:
-            broken = os.path.join(folder, "README.md")
+            broken = os.path.join(folder, "administrators.md")
             with open(broken, "w") as f:
                 f.write("# Title\n\ntext\n")
             out = os.path.join(folder, "README.txt")
-            result = subprocess.run([sys.executable, tool, broken, "1.0.0", out],
-                                    capture_output=True, text=True)
+            result = subprocess.run([sys.executable, tool, os.path.join(source, "README.md"),
+                                     broken, "1.0.0", out], capture_output=True, text=True)
             self.assertEqual(1, result.returncode)
             self.assertIn("For administrators", result.stderr)
             self.assertFalse(os.path.exists(out))

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a built release archive: exactly launcher.exe, launcher-preview.exe,
 KIT.EXE, README.txt and SHA256SUMS; the programs are the build's; README.txt
-is what tools/admin_readme.py makes of README.md; SHA256SUMS holds the right
+is what tools/admin_readme.py makes of README.md and docs/administrators.md
+(beside it); SHA256SUMS holds the right
 hash of each of the other four. Prints the contents, or the problems and exits 1.
 
 Usage: check_archive.py ARCHIVE BUILD_DIR README.md VERSION
@@ -32,8 +33,9 @@ def problems(archive, build_dir, readme, version):
         with open(os.path.join(build_dir, name), "rb") as f:
             if f.read() != data[name]:
                 found.append("%s is not the build's" % name)
-    with open(readme, encoding="utf-8") as f:
-        if admin_readme.admin_readme(f.read(), version).encode("ascii") != data["README.txt"]:
+    guide = os.path.join(os.path.dirname(os.path.abspath(readme)), "docs", "administrators.md")
+    with open(readme, encoding="utf-8") as f, open(guide, encoding="utf-8") as g:
+        if admin_readme.admin_readme(f.read(), g.read(), version).encode("ascii") != data["README.txt"]:
             found.append("README.txt is not made from README.md")
     sums = "".join("%s  %s\n" % (hashlib.sha256(data[name]).hexdigest(), name)
                    for name in SUMMED)
