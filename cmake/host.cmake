@@ -10,6 +10,7 @@ target_include_directories(core PUBLIC ${CMAKE_SOURCE_DIR})
 add_library(memory_platform STATIC
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_machine.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)

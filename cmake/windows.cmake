@@ -174,6 +174,7 @@ add_executable(launcher-preview
   ${CMAKE_SOURCE_DIR}/kit/release_record.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_machine.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)

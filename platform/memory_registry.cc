@@ -69,7 +69,9 @@ struct Handle {
   unsigned long access;
 };
 
-struct Registry {
+}  // namespace
+
+struct internal::Registry {
   std::shared_ptr<Key> roots[2] = {std::make_shared<Key>(),
                                    std::make_shared<Key>()};
   std::map<std::uintptr_t, Handle> handles;
@@ -83,13 +85,11 @@ struct Registry {
   std::shared_ptr<Key> last_key;
 };
 
-Registry& Reg() {
-  thread_local Registry registry;
-  return registry;
-}
+namespace {
 
-// Never reset, so a handle kept from an earlier run stays unknown.
-thread_local std::uintptr_t next_handle = 0x1000;
+using internal::Registry;
+
+Registry& Reg() { return *internal::Current().registry; }
 
 Key& RootKey(Root root) { return *Reg().roots[static_cast<int>(root)]; }
 
@@ -259,6 +259,7 @@ void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
 
 platform::RegKey NewHandle(Root root, std::shared_ptr<Key> key,
                            unsigned long access) {
+  std::uintptr_t& next_handle = internal::Current().next_handle;
   const std::uintptr_t id = next_handle;
   next_handle += 4;
   Reg().handles[id] = Handle{root, std::move(key), access};
@@ -353,7 +354,7 @@ Status CreateCommon(Operation operation, Root root, const char* path,
 
 namespace internal {
 
-void ResetRegistry() { Reg() = Registry(); }
+void ResetRegistry() { Current().registry = std::make_shared<Registry>(); }
 
 void AddDenial(Root root, const std::string& path, bool write_only) {
   auto& list = write_only ? Reg().deny_write : Reg().deny_read;
