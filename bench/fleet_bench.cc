@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "bench/fleet_machines.h"
-#include "preview/fleet.h"
-#include "preview/fleet_page.h"
-#include "preview/machine_folder.h"
-#include "preview/parallel.h"
+#include "preview/fleet/fleet.h"
+#include "preview/output/fleet_page.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/fleet/parallel.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;

@@ -42,11 +42,15 @@ endif()
 # ---- The preview: the launcher's own code over the in-memory platform ------
 find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
-file(GLOB PREVIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+set(PREVIEW_SOURCES)
+foreach(stage IN LISTS PREVIEW_STAGES)
+  file(GLOB stage_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/${stage}/*.cc)
+  list(APPEND PREVIEW_SOURCES ${stage_sources})
+endforeach()
 list(FILTER PREVIEW_SOURCES EXCLUDE REGEX "_win32\\.cc$")
-list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/main.cc)
+list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/command/main.cc)
 add_library(preview_lib STATIC ${PREVIEW_SOURCES}
-            ${CMAKE_SOURCE_DIR}/preview/reg_file.h)
+            ${CMAKE_SOURCE_DIR}/preview/exports/reg_file.h)
 set_target_properties(preview_lib PROPERTIES LINKER_LANGUAGE CXX)
 target_include_directories(preview_lib PUBLIC ${CMAKE_SOURCE_DIR})
 # A host tool: the standard library's exceptions, CLI11 and nlohmann-json.
@@ -54,7 +58,7 @@ target_compile_options(preview_lib PUBLIC -fexceptions -frtti)
 target_link_libraries(preview_lib PUBLIC core kit_lib CLI11::CLI11
                       nlohmann_json::nlohmann_json)
 
-add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)
+add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/command/main.cc)
 target_link_libraries(launcher-preview PRIVATE preview_lib)
 # The command line itself: exit codes, one-line messages, help.
 add_test(NAME preview_command_line

@@ -156,7 +156,11 @@ add_custom_target(check_kit ALL
 # The launcher's own sources again, over the in-memory platform, with the
 # standard library and exceptions; statically linked, for Windows XP and
 # later. CLI11 and nlohmann-json are header-only: their Debian headers serve.
-file(GLOB PREVIEW_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+set(PREVIEW_WIN32_SOURCES)
+foreach(stage IN LISTS PREVIEW_STAGES)
+  file(GLOB stage_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/${stage}/*.cc)
+  list(APPEND PREVIEW_WIN32_SOURCES ${stage_sources})
+endforeach()
 list(FILTER PREVIEW_WIN32_SOURCES EXCLUDE REGEX "(_iconv|_host)\\.cc$")
 set(PREVIEW_HEADERS ${CMAKE_BINARY_DIR}/preview-headers)
 file(MAKE_DIRECTORY ${PREVIEW_HEADERS})

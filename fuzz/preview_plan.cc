@@ -23,18 +23,18 @@
 #include <vector>
 
 #include "launcher/dispatch.h"
-#include "preview/changes.h"
-#include "preview/code_page.h"
-#include "preview/escape.h"
-#include "preview/export_reader.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/machine_folder.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/reg_file.h"
-#include "preview/tails.h"
-#include "preview/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/exports/code_page.h"
+#include "preview/output/escape.h"
+#include "preview/exports/export_reader.h"
+#include "preview/exports/exports.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/machine/plan.h"
+#include "preview/output/plan_output.h"
+#include "preview/exports/reg_file.h"
+#include "preview/fleet/tails.h"
+#include "preview/exports/windows_version.h"
 
 namespace {
 

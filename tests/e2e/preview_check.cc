@@ -22,14 +22,14 @@
 #include <sstream>
 
 #include "launcher/dispatch.h"
-#include "preview/changes.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/display.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/verify.h"
-#include "preview/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/exports/exports.h"
+#include "preview/fleet/fleet.h"
+#include "preview/output/display.h"
+#include "preview/machine/plan.h"
+#include "preview/output/plan_output.h"
+#include "preview/fleet/verify.h"
+#include "preview/exports/windows_version.h"
 #include "tests/e2e/records.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "preview/fleet_page.h"
+#include "preview/output/fleet_page.h"
 
 namespace {
 

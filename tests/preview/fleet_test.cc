@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "tests/preview/test_machine.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/parallel.h"
-#include "preview/windows_version.h"
+#include "preview/exports/exports.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/parallel.h"
+#include "preview/exports/windows_version.h"
 
 namespace {
 

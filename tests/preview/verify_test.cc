@@ -10,9 +10,9 @@
 
 #include "adapter/write_block_size.h"
 #include "tests/preview/test_machine.h"
-#include "preview/changes.h"
-#include "preview/fleet.h"
-#include "preview/verify.h"
+#include "preview/machine/changes.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/verify.h"
 
 namespace {
 
