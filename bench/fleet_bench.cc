@@ -17,6 +17,7 @@
 #include "preview/output/fleet_page.h"
 #include "preview/fleet/machine_folder.h"
 #include "preview/fleet/parallel.h"
+#include "preview/output/fleet_table.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;

@@ -35,6 +35,7 @@
 #include "preview/exports/reg_file.h"
 #include "preview/fleet/tails.h"
 #include "preview/exports/windows_version.h"
+#include "preview/output/fleet_table.h"
 
 namespace {
 

@@ -207,7 +207,7 @@ void MarkDeleted(Key& key) {
   for (const auto& entry : key.subkeys) MarkDeleted(*entry.second);
 }
 
-Entry* FindValue(Key& key, const std::u16string& name) {
+Entry* EntryNamed(Key& key, const std::u16string& name) {
   auto found = key.value_index.find(FoldName(name));
   return found == key.value_index.end() ? nullptr : &*found->second;
 }
@@ -403,7 +403,7 @@ std::optional<Value> GetValue(Root root, const std::string& path,
                               const std::string& name) {
   std::shared_ptr<Key> key = Find(root, Names(internal::FromProgram(path)));
   if (key == nullptr) return std::nullopt;
-  if (Entry* entry = FindValue(*key, internal::FromProgram(name))) {
+  if (Entry* entry = EntryNamed(*key, internal::FromProgram(name))) {
     return Value{entry->type, internal::ProgramData(entry->type, entry->data)};
   }
   return std::nullopt;
@@ -563,7 +563,7 @@ Status QueryValue(RegKey key, const char* name, void* data,
                                         ? kSuccess
                                         : memory::internal::kInvalidParameter);
   }
-  const memory::Entry* value = memory::FindValue(
+  const memory::Entry* value = memory::EntryNamed(
       *handle->key, memory::internal::FromProgram(memory::Text(name)));
   if (value == nullptr) return memory::Journaled(event, memory::kFileNotFound);
   const std::string bytes =

@@ -21,7 +21,7 @@
 
 #include "launcher/options.h"
 #include "preview/exports/exports.h"
-#include "preview/output/display.h"
+#include "preview/exports/unicode.h"
 #include "preview/exports/paths.h"
 #include "preview/output/escape.h"
 #include "preview/fleet/fleet.h"
@@ -38,6 +38,8 @@
 #include "preview/fleet/tails.h"
 #include "preview/fleet/verify.h"
 #include "preview/exports/windows_version.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/verify_text.h"
 
 namespace preview {
 

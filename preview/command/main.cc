@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "preview/command/commands.h"
-#include "preview/output/display.h"
+#include "preview/exports/unicode.h"
 #include "preview/output/escape.h"
 
 namespace {

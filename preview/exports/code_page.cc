@@ -1,5 +1,7 @@
 #include "preview/exports/code_page.h"
 
+#include "preview/exports/ascii.h"
+
 #include "preview/exports/code_page_system.h"
 
 namespace preview {
@@ -116,8 +118,7 @@ std::string CodePage::ToAnsi(const std::u16string& text) const {
 
 char16_t CodePage::Upcase(char16_t unit) const {
   if (unit < 0x80) {
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20)
-                                        : unit;
+    return AsciiUpper(unit);
   }
   if (unit >= 0xD800 && unit < 0xE000) return unit;
   return system::Upcase(unit);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/memory_utf16.h"
+#include "preview/exports/ascii.h"
 
 namespace preview {
 
@@ -10,15 +11,6 @@ namespace {
 
 using regfile::Filter;
 using regfile::Item;
-
-// Key paths are ASCII in the launcher's keys: fold A-Z only.
-std::u16string Folded(const std::u16string& path) {
-  std::u16string folded = path;
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  return folded;
-}
 
 bool AtOrBelow(const std::u16string& name, const std::u16string& top) {
   return name.size() >= top.size() && name.compare(0, top.size(), top) == 0 &&
@@ -39,11 +31,12 @@ size_t SharedComponents(const std::u16string& name, const std::u16string& top) {
 class LauncherKeys : public Filter {
  public:
   LauncherKeys(Keep keep, KeyLineCounts* counts) : keep_(keep), counts_(counts) {
-    for (const ExportedKey& key : kExportedKeys) tops_.push_back(Folded(memory::Widen(key.path)));
+    for (const ExportedKey& key : kExportedKeys) tops_.push_back(AsciiLower(memory::Widen(key.path)));
   }
 
   Take KeyLine(Item* line) override {
-    const std::u16string name = Folded(line->key.path);
+    // Key paths are ASCII in the launcher's keys: A-Z folded only.
+    const std::u16string name = AsciiLower(line->key.path);
     ++counts_->all;
     for (size_t k = 0; k < tops_.size(); ++k) {
       if (line->key.root == kExportedKeys[k].root && AtOrBelow(name, tops_[k])) {

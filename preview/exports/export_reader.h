@@ -3,10 +3,28 @@
 // the warnings need as they go by.
 #pragma once
 
+#include <iterator>
+#include <string>
+
+#include "preview/exports/exports.h"
 #include "preview/exports/reg_file.h"
-#include "preview/machine/registry_image.h"
 
 namespace preview {
+
+// A file's key lines ([key] and [-key] of the two roots), counted as it is
+// read (its items may leave out keys the launcher never reads): all of them,
+// and those at or below each exported key, letter case of A-Z aside.
+struct KeyLineCounts {
+  int all = 0;
+  int within[std::size(kExportedKeys)] = {};
+};
+
+// A .reg file read for a plan.
+struct Source {
+  std::string name;  // as given on the command line
+  regfile::File file;
+  KeyLineCounts key_lines = {};  // filled by ReadSource
+};
 
 enum class Keep {
   // Every item at or below the exported keys (exports.h), and the key lines

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "preview/exports/ascii.h"
 #include "preview/exports/reg_file.h"
 #include "preview/exports/reg_text.h"
 
@@ -53,9 +54,7 @@ std::string ForMessage(const char16_t* b, const char16_t* e, Encoding encoding) 
 bool EqualsNoCase(const char16_t* b, const char16_t* e, std::string_view s) {
   if (static_cast<size_t>(e - b) != s.size()) return false;
   for (size_t i = 0; i < s.size(); ++i) {
-    char16_t c = b[i];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    if (c != static_cast<unsigned char>(s[i])) return false;
+    if (preview::AsciiUpper(b[i]) != static_cast<unsigned char>(s[i])) return false;
   }
   return true;
 }

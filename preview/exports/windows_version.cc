@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 
 namespace preview {
 

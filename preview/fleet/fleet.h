@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "preview/exports/code_page.h"
 #include "preview/fleet/fleet_folders.h"
 #include "preview/fleet/machine_folder.h"
@@ -95,16 +93,6 @@ FleetRow PlanFleetMachine(const std::string& folder, const std::string& name,
 // The row of a plan already made, with the warnings of its folder.
 FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
                    std::vector<Warning> folder_warnings, const CodePage& code_page);
-
-// CSV: the header and one line per row, without line ends. The verdict
-// columns only when with_verdicts.
-// The kit's columns (release, not_released, kit_log) only when with_kit.
-std::string FleetHeader(bool with_verdicts = false, bool with_kit = false);
-std::string FleetLine(const FleetRow& row, bool with_verdicts = false, bool with_kit = false);
-// One JSON object with the CSV's column names as keys: absent values null,
-// true/false as booleans.
-nlohmann::ordered_json FleetJson(const FleetRow& row, bool with_verdicts = false,
-                                 bool with_kit = false);
 
 // A value of the settings key in image as the client reads it, in UTF-8:
 // text up to its first zero, a four-byte REG_DWORD in decimal; nullopt when

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 #include "preview/exports/paths.h"
 
 namespace preview {

@@ -7,7 +7,8 @@
 #include <sstream>
 
 #include "adapter/write_block_size.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
+#include "preview/machine/registry_text.h"
 #include "preview/exports/paths.h"
 #include "preview/exports/exports.h"
 #include "preview/exports/windows_version.h"
@@ -20,10 +21,6 @@ namespace fs = std::filesystem;
 
 bool IsReg(const std::string& lower_name) {
   return lower_name.size() > 4 && lower_name.compare(lower_name.size() - 4, 4, ".reg") == 0;
-}
-
-std::string KeyText(platform::Root root, const char* path) {
-  return std::string(regfile::RootName(root)) + "\\" + path;
 }
 
 std::string BaseName(const std::string& path) { return Utf8Of(PathOf(path).filename()); }

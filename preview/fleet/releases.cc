@@ -9,7 +9,7 @@
 
 #include "kit/machine_name.h"
 #include "kit/release_record.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 #include "preview/fleet/machine_folder.h"
 #include "preview/exports/paths.h"
 
@@ -18,13 +18,6 @@ namespace preview {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return text;
-}
 
 fs::path ReleaseFolder(const std::string& kit_dir) { return PathOf(kit_dir) / "REL"; }
 
@@ -36,7 +29,7 @@ std::map<std::string, fs::path> RecordFiles(const std::string& kit_dir) {
   for (const auto& entry : fs::directory_iterator(ReleaseFolder(kit_dir), error)) {
     const std::string name = Utf8Of(entry.path().filename());
     if (name.size() > 4 && AsciiLower(name.substr(name.size() - 4)) == ".txt") {
-      files[Upper(name.substr(0, name.size() - 4))] = entry.path();
+      files[AsciiUpper(name.substr(0, name.size() - 4))] = entry.path();
     }
   }
   return files;
@@ -120,7 +113,7 @@ ReleaseOutcome Release(const std::vector<FleetRow>& rows, const ReleaseRequest& 
   }
   const std::map<std::string, fs::path> files = RecordFiles(request.kit_dir);
   const auto file_of = [&](const std::string& machine) -> std::optional<fs::path> {
-    auto found = files.find(Upper(machine));
+    auto found = files.find(AsciiUpper(machine));
     return found == files.end() ? std::nullopt : std::optional<fs::path>(found->second);
   };
   ReleaseOutcome outcome;
@@ -133,7 +126,7 @@ ReleaseOutcome Release(const std::vector<FleetRow>& rows, const ReleaseRequest& 
     }
   }
   for (const FleetRow& row : rows) {
-    const std::string key = Upper(row.machine);
+    const std::string key = AsciiUpper(row.machine);
     const std::optional<fs::path> file = file_of(row.machine);
     if (Named(request.withdraw, row.machine)) {
       if (file) {
@@ -186,7 +179,7 @@ std::map<std::string, std::string> ReadKitLogs(const std::string& folder) {
     if (!ReadAll(entry.path(), &text)) continue;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     const size_t start = text.find_last_of("\r\n");
-    logs[Upper(name.substr(0, name.size() - 4))] =
+    logs[AsciiUpper(name.substr(0, name.size() - 4))] =
         start == std::string::npos ? text : text.substr(start + 1);
   }
   return logs;
@@ -202,7 +195,7 @@ std::string LogWord(const std::string& line) {
 void AnnotateKit(const std::map<std::string, ReleaseRecord>* records,
                  const std::map<std::string, std::string>* logs, std::vector<FleetRow>* rows) {
   for (FleetRow& row : *rows) {
-    const std::string key = Upper(row.machine);
+    const std::string key = AsciiUpper(row.machine);
     if (records != nullptr) {
       const auto found = records->find(key);
       if (found != records->end()) {

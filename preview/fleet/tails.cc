@@ -1,6 +1,6 @@
 #include "preview/fleet/tails.h"
 
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 
 namespace preview {
 

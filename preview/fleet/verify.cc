@@ -7,8 +7,9 @@
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
 #include "platform/memory_utf16.h"
-#include "preview/output/display.h"
-#include "preview/output/escape.h"
+#include "preview/exports/ascii.h"
+#include "preview/exports/unicode.h"
+#include "preview/machine/registry_text.h"
 #include "preview/exports/paths.h"
 #include "preview/machine/run_facts.h"
 #include "preview/exports/windows_version.h"
@@ -21,12 +22,6 @@ using memory::StoredKey;
 using memory::StoredValue;
 
 constexpr const char* kAbsent = "(none)";
-
-std::string KeyText(Root root, const std::u16string& path, const CodePage& code_page) {
-  std::string text = regfile::RootName(root);
-  if (!path.empty()) text += "\\" + StoredUtf8(path, code_page);
-  return text;
-}
 
 bool SameValue(const StoredValue* a, const StoredValue* b) {
   if (a == nullptr || b == nullptr) return a == b;
@@ -94,7 +89,7 @@ class Judge {
         judged_.insert({id, {}, true});
         const bool planned = planned_.count(id) != 0;
         Check(planned != (before_.count(id) != 0), (found_.count(id) != 0) == planned,
-              {KeyText(place.root, path, code_page_), planned ? "key present" : "no key",
+              {KeyText(place.root, StoredUtf8(path, code_page_)), planned ? "key present" : "no key",
                found_.count(id) != 0 ? "key present" : "no key"});
         continue;
       }
@@ -146,7 +141,7 @@ class Judge {
     const std::u16string path = memory::StoredName(launcher::kMarkerKeyPath);
     const KeyId id = IdOf(Root::kLocalMachine, path);
     judged_.insert({id, {}, true});
-    marker_what_ = "marker key " + KeyText(Root::kLocalMachine, path, code_page_);
+    marker_what_ = "marker key " + KeyText(Root::kLocalMachine, StoredUtf8(path, code_page_));
     no_setup_ = planned_.count(id) != 0;
     const bool before = before_.count(id) != 0, found = found_.count(id) != 0;
     marker_before_ = before;
@@ -168,7 +163,7 @@ class Judge {
       const std::u16string name = is_key ? std::u16string() : memory::ComparedName(change.value.name);
       if (judged_.count({id, name, is_key}) != 0) continue;
       OtherChange other;
-      other.key = KeyText(change.root, change.path, code_page_);
+      other.key = KeyText(change.root, StoredUtf8(change.path, code_page_));
       switch (change.op) {
         case Change::Op::kCreateKey: other.found = "key created"; break;
         case Change::Op::kDeleteKey: other.found = "key removed"; break;
@@ -238,7 +233,7 @@ class Judge {
     return name.empty() ? "@" : StoredUtf8(name, code_page_);
   }
   std::string ValueText(Root root, const std::u16string& path, const std::u16string& name) const {
-    return KeyText(root, path, code_page_) + "\\" + NameText(name);
+    return KeyText(root, StoredUtf8(path, code_page_)) + "\\" + NameText(name);
   }
 
   const KeyIndex before_, planned_, found_;
@@ -345,69 +340,6 @@ Verification Verify(const Plan& plan, const Collected& after, const CodePage& co
   judge.ChangedByOthers(plan.before, found, &result);
   judge.Decide(after.staged.has_value(), &result);
   return result;
-}
-
-std::string DifferenceText(const Difference& difference) {
-  if (difference.planned.empty() && difference.found.empty()) return difference.what;
-  return difference.what + ": planned " + difference.planned + ", found " + difference.found;
-}
-
-std::string ShownDifference(const Difference& difference) {
-  if (difference.planned.empty() && difference.found.empty()) return EscapeText(difference.what);
-  return EscapeText(difference.what) + ": planned " + EscapeNotation(difference.planned) +
-         ", found " + EscapeNotation(difference.found);
-}
-
-namespace {
-
-// Verify() says of a key itself that it was created or removed.
-bool IsKeyChange(const OtherChange& change) {
-  return change.found == "key created" || change.found == "key removed";
-}
-
-std::string ValueName(const OtherChange& change) {
-  return change.name.empty() ? "@" : change.name;
-}
-
-}  // namespace
-
-std::string VerificationText(const Verification& verification) {
-  std::string text = "Verdict: " + verification.verdict + "\n";
-  if (!verification.note.empty()) text += "  " + EscapeText(verification.note) + "\n";
-  if (!verification.differences.empty()) {
-    text += "\nDifferences (what, planned, found):\n";
-    for (const Difference& d : verification.differences) {
-      text += "  " + EscapeText(d.what) + "\n      planned: " + EscapeNotation(d.planned) +
-              "\n      found:   " + EscapeNotation(d.found) + "\n";
-    }
-  }
-  if (!verification.changed_by_others.empty()) {
-    text += "\nChanged by others (not judged):\n";
-    for (const OtherChange& o : verification.changed_by_others) {
-      text += "  " + EscapeText(IsKeyChange(o) ? o.key : o.key + "\\" + ValueName(o)) + ": " +
-              EscapeNotation(o.found) + "\n";
-    }
-  }
-  return text;
-}
-
-nlohmann::ordered_json VerificationJson(const Verification& verification) {
-  nlohmann::ordered_json out;
-  out["verdict"] = verification.verdict;
-  if (!verification.note.empty()) out["note"] = verification.note;
-  out["differences"] = nlohmann::ordered_json::array();
-  for (const Difference& d : verification.differences) {
-    out["differences"].push_back({{"what", d.what}, {"planned", d.planned}, {"found", d.found}});
-  }
-  out["changed_by_others"] = nlohmann::ordered_json::array();
-  for (const OtherChange& o : verification.changed_by_others) {
-    out["changed_by_others"].push_back(
-        {{"key", o.key},
-         {"name", IsKeyChange(o) ? nlohmann::ordered_json(nullptr)
-                                 : nlohmann::ordered_json(ValueName(o))},
-         {"found", o.found}});
-  }
-  return out;
 }
 
 }  // namespace preview

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "preview/exports/code_page.h"
 #include "preview/fleet/machine_folder.h"
 #include "preview/machine/plan.h"
@@ -97,15 +95,5 @@ std::vector<std::string> StagedNames(const std::string& content);
 // been made just before, on this thread, with the same code page.
 Verification Verify(const Plan& plan, const Collected& after, const CodePage& code_page,
                     const std::optional<std::vector<std::string>>& staged_before = std::nullopt);
-
-// The verdict as text for people (escaped as EscapeText says), and as one
-// JSON object. A key's default value is named "@"; a key's own change has
-// the name null in JSON.
-std::string VerificationText(const Verification& verification);
-nlohmann::ordered_json VerificationJson(const Verification& verification);
-// "what: planned P, found F" (or what alone), as it is, and as text outputs
-// show it: what escaped, the notation only of its control characters.
-std::string DifferenceText(const Difference& difference);
-std::string ShownDifference(const Difference& difference);
 
 }  // namespace preview

@@ -8,7 +8,7 @@
 #include "launcher/launcher.h"
 #include "launcher/options.h"
 #include "launcher/staging.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 #include "preview/exports/paths.h"
 #include "preview/machine/run_facts.h"
 #include "preview/exports/windows_version.h"

@@ -115,15 +115,6 @@ KeyIndex::KeyIndex(const Image& image) {
   for (const memory::StoredKey& key : image) keys_[IdOf(key.root, key.path)] = &key;
 }
 
-const memory::StoredValue* KeyIndex::Value(const KeyId& key, const std::u16string& name) const {
-  auto found = keys_.find(key);
-  if (found == keys_.end()) return nullptr;
-  auto values = values_.find(found->second);
-  if (values == values_.end()) {
-    values = values_.emplace(found->second, ValueIndex(*found->second)).first;
-  }
-  return values->second.Find(name);
-}
 
 KeyIndex IndexOf(const Image& image) { return KeyIndex(image); }
 
@@ -141,7 +132,13 @@ const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16st
 
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name) {
-  return keys.Value(key, name);
+  auto found = keys.keys_.find(key);
+  if (found == keys.keys_.end()) return nullptr;
+  auto values = keys.values_.find(found->second);
+  if (values == keys.values_.end()) {
+    values = keys.values_.emplace(found->second, ValueIndex(*found->second)).first;
+  }
+  return values->second.Find(name);
 }
 
 bool Below(const KeyId& key, const KeyId& top) {

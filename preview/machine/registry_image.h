@@ -14,6 +14,7 @@
 
 #include "platform/memory_platform.h"
 #include "preview/exports/code_page.h"
+#include "preview/exports/export_reader.h"
 #include "preview/exports/exports.h"
 #include "preview/exports/reg_file.h"
 
@@ -63,37 +64,22 @@ class KeyIndex {
   Map::const_iterator end() const { return keys_.end(); }
   Map::const_iterator find(const KeyId& id) const { return keys_.find(id); }
   size_t count(const KeyId& id) const { return keys_.count(id); }
-  // The value of key with that name as the registry compares names; null
-  // when the key or the value is absent.
-  const memory::StoredValue* Value(const KeyId& key, const std::u16string& name) const;
 
  private:
+  friend const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
+                                              const std::u16string& name);
   Map keys_;
   mutable std::unordered_map<const memory::StoredKey*, ValueIndex> values_;
 };
 KeyIndex IndexOf(const Image& image);
 // One lookup of a key, without an index; null when absent.
 const memory::StoredKey* FindKey(const Image& image, Root root, const std::u16string& stored_path);
-// The same in an index; null when the key or the value is absent.
+// The value of key with that name as the registry compares names, found
+// through the index; null when the key or the value is absent.
 const memory::StoredValue* FindValue(const KeyIndex& keys, const KeyId& key,
                                      const std::u16string& name);
 // Whether key lies below top (not top itself).
 bool Below(const KeyId& key, const KeyId& top);
-
-// A file's key lines ([key] and [-key] of the two roots), counted as it is
-// read (its items may leave out keys the launcher never reads): all of them,
-// and those at or below each exported key, letter case of A-Z aside.
-struct KeyLineCounts {
-  int all = 0;
-  int within[std::size(kExportedKeys)] = {};
-};
-
-// A .reg file read for a plan.
-struct Source {
-  std::string name;  // as given on the command line
-  regfile::File file;
-  KeyLineCounts key_lines = {};  // filled by ReadSource (export_reader.h)
-};
 
 // Keys every Windows machine has, which exports leave out: the launcher's
 // keys are created below them.

@@ -5,7 +5,7 @@
 
 #include "adapter/write_block_size.h"
 #include "launcher/launcher.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 
 namespace preview {
 
@@ -15,15 +15,16 @@ using memory::Event;
 using memory::Operation;
 using platform::Phase;
 
-bool Same(const std::string& a, const std::string& b) { return AsciiLower(a) == AsciiLower(b); }
-
 bool Is(const Event& event, Operation operation, platform::Root root, const std::string& key,
         const std::string& name) {
   return event.operation == operation && event.status == 0 && event.root == root &&
-         Same(event.key, key) && Same(event.name, name);
+         AsciiLower(event.key) == AsciiLower(key) &&
+         AsciiLower(event.name) == AsciiLower(name);
 }
 
-bool IsClassKey(const std::string& key) { return Same(key, adapter::kAdapterClassKey); }
+bool IsClassKey(const std::string& key) {
+  return AsciiLower(key) == AsciiLower(adapter::kAdapterClassKey);
+}
 
 bool InClassKey(const std::string& key) {
   const std::string top = AsciiLower(adapter::kAdapterClassKey) + "\\";
@@ -76,7 +77,8 @@ std::vector<std::string> AdaptersTunedAtFirstPoll(const Journal& journal) {
   for (const Event& event : journal) {
     if (event.operation == Operation::kSleep) break;  // the first poll is over
     if (event.phase == Phase::kWait && event.operation == Operation::kSetValue &&
-        event.status == 0 && Same(event.name, "writeBlockSize") && InClassKey(event.key)) {
+        event.status == 0 && AsciiLower(event.name) == "writeblocksize" &&
+        InClassKey(event.key)) {
       tuned.push_back(event.key.substr(prefix));
     }
   }
@@ -88,8 +90,9 @@ std::optional<size_t> MovedBy(const Journal& journal, size_t set) {
   for (size_t j = set + 1; j < journal.size() && journal[j].phase == written.phase; ++j) {
     const Event& e = journal[j];
     if (e.operation == Operation::kSetValue) break;
-    if (e.operation == Operation::kDeleteValue && e.status == 0 && Same(e.name, written.name) &&
-        !(e.root == written.root && Same(e.key, written.key))) {
+    if (e.operation == Operation::kDeleteValue && e.status == 0 &&
+        AsciiLower(e.name) == AsciiLower(written.name) &&
+        !(e.root == written.root && AsciiLower(e.key) == AsciiLower(written.key))) {
       return j;
     }
   }
@@ -100,7 +103,10 @@ std::vector<Place> PlacesWritten(const Journal& journal) {
   std::vector<Place> places;
   std::set<std::pair<int, std::string>> seen;  // root, folded "key\nname" or "key"
   const auto add = [&](const Event& e, std::optional<std::string> name) {
-    if (Same(e.key, launcher::kMarkerKeyPath) && e.root == platform::Root::kLocalMachine) return;
+    if (AsciiLower(e.key) == AsciiLower(launcher::kMarkerKeyPath) &&
+        e.root == platform::Root::kLocalMachine) {
+      return;
+    }
     const std::string id = AsciiLower(e.key) + (name ? "\n" + AsciiLower(*name) : "");
     if (seen.insert({static_cast<int>(e.root), id}).second) {
       places.push_back({e.root, e.key, std::move(name)});
@@ -150,8 +156,8 @@ std::string ValueReason(const Journal& journal, const std::vector<size_t>& sets,
     bool read_back = false;
     for (size_t j = i; j-- > 0 && journal[j].phase == set.phase;) {
       const Event& e = journal[j];
-      if (e.operation == Operation::kQueryValue && e.root == root && Same(e.key, key) &&
-          Same(e.name, name)) {
+      if (e.operation == Operation::kQueryValue && e.root == root &&
+          AsciiLower(e.key) == AsciiLower(key) && AsciiLower(e.name) == AsciiLower(name)) {
         read_back = e.status == 0 && Text(e.data) == Text(set.data);
         break;
       }

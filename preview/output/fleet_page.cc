@@ -10,6 +10,7 @@
 
 #include "preview/fleet/releases.h"
 #include "preview/fleet/verify.h"
+#include "preview/output/verify_text.h"
 
 namespace preview {
 

@@ -4,7 +4,8 @@
 
 #include "launcher/options.h"
 #include "platform/memory_utf16.h"
-#include "preview/output/display.h"
+#include "preview/exports/unicode.h"
+#include "preview/machine/registry_text.h"
 #include "preview/output/plan_output.h"
 #include "preview/machine/run_facts.h"
 #include "preview/exports/windows_version.h"
@@ -100,9 +101,7 @@ nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const Cod
   for (const Change& change : changes) {
     json item;
     item["op"] = OpName(change.op);
-    std::string key = regfile::RootName(change.root);
-    if (!change.path.empty()) key += "\\" + StoredUtf8(change.path, code_page);
-    item["key"] = key;
+    item["key"] = KeyText(change.root, StoredUtf8(change.path, code_page));
     item["name"] = nullptr;
     item["type"] = nullptr;
     item["data"] = nullptr;

@@ -8,7 +8,9 @@
 
 #include "launcher/launcher.h"
 #include "launcher/options.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
+#include "preview/exports/unicode.h"
+#include "preview/machine/registry_text.h"
 #include "preview/output/escape.h"
 #include "preview/output/option_table_format.h"
 #include "preview/output/plan_output.h"
@@ -29,10 +31,6 @@ constexpr Root kMachine = Root::kLocalMachine;
 constexpr Root kUser = Root::kCurrentUser;
 
 
-std::string FullName(Root root, const std::string& key) {
-  return std::string(regfile::RootName(root)) + (key.empty() ? "" : "\\" + key);
-}
-
 // The keys of the settings store by what they are to the client.
 std::string KeyLabel(Root root, const std::string& key) {
   const std::string folded = AsciiLower(key);
@@ -46,7 +44,7 @@ std::string KeyLabel(Root root, const std::string& key) {
     return root == kMachine ? "the installer key (HKEY_LOCAL_MACHINE)"
                             : "the installer key (HKEY_CURRENT_USER)";
   }
-  return FullName(root, key);
+  return KeyText(root, key);
 }
 
 class Text {
@@ -131,7 +129,7 @@ class Text {
       }
     }
     if (created) state = "created";
-    Step("Marker key " + Show(FullName(kMachine, launcher::kMarkerKeyPath)) + ": " + state +
+    Step("Marker key " + Show(KeyText(kMachine, launcher::kMarkerKeyPath)) + ": " + state +
          ". It stays while the setup runs; the setup removes it when it ends.");
   }
 
@@ -180,7 +178,7 @@ class Text {
     for (size_t i = 0; i < journal.size(); ++i) {
       const Event& e = journal[i];
       if (e.phase != phase || e.status != 0 || used[i]) continue;
-      const std::string id = AsciiLower(FullName(e.root, e.key) + ":" + e.name);
+      const std::string id = AsciiLower(KeyText(e.root, e.key) + ":" + e.name);
       if (e.operation == Operation::kDeleteValue) {
         Detail(ShowName(e.name) + " deleted from " + Show(KeyLabel(e.root, e.key)));
         (*present)[id] = false;
@@ -195,7 +193,7 @@ class Text {
         const Event& d = journal[*moved];
         how = "moved from " + Show(KeyLabel(d.root, d.key));
         used[*moved] = true;
-        (*present)[AsciiLower(FullName(d.root, d.key) + ":" + d.name)] = false;
+        (*present)[AsciiLower(KeyText(d.root, d.key) + ":" + d.name)] = false;
       } else if (carry_over) {
         how = (*present)[id] ? "written back as it reads, as REG_SZ"
                              : "the default, as none is there";
@@ -214,12 +212,12 @@ class Text {
     std::set<std::string> written;
     for (const Event& event : plan_.journal) {
       if (event.operation == Operation::kSetValue || event.operation == Operation::kDeleteValue) {
-        written.insert(AsciiLower(FullName(event.root, event.key) + ":" + event.name));
+        written.insert(AsciiLower(KeyText(event.root, event.key) + ":" + event.name));
       }
     }
     std::map<std::string, bool> present;
     for (const memory::StoredKey& key : plan_.before) {
-      const std::string name = AsciiLower(FullName(key.root, memory::ProgramName(key.path)));
+      const std::string name = AsciiLower(KeyText(key.root, memory::ProgramName(key.path)));
       if (written.lower_bound(name + ":") == written.lower_bound(name + ";")) continue;
       for (const memory::StoredValue& value : key.values) {
         const std::string id = name + ":" + AsciiLower(memory::ProgramName(value.name));
@@ -256,7 +254,7 @@ class Text {
     }
     Step("Install type: " + answer + ", because the query");
     for (const Event* event : In(Phase::kInstallType)) {
-      const std::string where = FullName(event->root, event->key);
+      const std::string where = KeyText(event->root, event->key);
       switch (event->operation) {
         case Operation::kOpenKey:
           Detail("opens " + Show(where) + ": " +
@@ -370,7 +368,7 @@ class Text {
       if (was == nullptr && is == nullptr) state = " (no key)";
       if (was == nullptr && is != nullptr) state = " (created)";
       if (was != nullptr && is == nullptr) state = " (removed)";
-      out_ << "  " << Show(FullName(k.root, k.path)) << state << "\n";
+      out_ << "  " << Show(KeyText(k.root, k.path)) << state << "\n";
       const std::optional<ValueIndex> before = was ? std::optional<ValueIndex>(*was) : std::nullopt;
       const std::optional<ValueIndex> after = is ? std::optional<ValueIndex>(*is) : std::nullopt;
       // Names in the order first met, before's first; each once (a key

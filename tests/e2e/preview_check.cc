@@ -25,11 +25,14 @@
 #include "preview/machine/changes.h"
 #include "preview/exports/exports.h"
 #include "preview/fleet/fleet.h"
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
+#include "preview/exports/unicode.h"
 #include "preview/machine/plan.h"
 #include "preview/output/plan_output.h"
 #include "preview/fleet/verify.h"
 #include "preview/exports/windows_version.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/verify_text.h"
 #include "tests/e2e/records.h"
 
 namespace {
@@ -571,7 +574,7 @@ struct VerifyTally {
 };
 
 // A folder collected after the run judged against the plan from the field
-// folder, made anew just before, as Verify wants it.
+// folder.
 bool Judge(const fs::path& before, const fs::path& after, const preview::FleetSetup& setup,
            const preview::CodePage& code_page, preview::FolderPlan* planned,
            preview::Collected* collected, preview::Verification* verification,
@@ -610,13 +613,6 @@ std::string Listed(std::vector<std::string> names) {
   std::string text = "{";
   for (const std::string& name : names) text += " " + name;
   return text + " }";
-}
-
-const memory::StoredKey* FindKey(const Image& image, const KeyId& id) {
-  for (const memory::StoredKey& key : image) {
-    if (preview::IdOf(key.root, key.path) == id) return &key;
-  }
-  return nullptr;
 }
 
 // One change of a designed failure, as record.txt names it.
@@ -801,17 +797,16 @@ std::vector<std::string> CheckAfter(const fs::path& folder, int number, const Re
     const Image earlier = Loaded(nine_x, before, code_page);
     const Image later = Loaded(nine_x, collected.sources, code_page);
     const std::vector<std::string> added = record.All("setup_created");
-    const std::u16string block_size = memory::ComparedName(memory::StoredName("writeBlockSize"));
+    const preview::KeyIndex earlier_keys(earlier), later_keys(later);
     int tuned = 0;
     for (const std::string& path : added) {
       const KeyId id = preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(path));
-      const memory::StoredKey* key = FindKey(later, id);
-      if (FindKey(earlier, id) != nullptr || key == nullptr) {
+      if (earlier_keys.count(id) != 0 || later_keys.count(id) == 0) {
         differences.push_back(where + "the setup's adapter " + path + " is not one it added");
         continue;
       }
-      for (const memory::StoredValue& value : key->values) {
-        if (memory::ComparedName(value.name) == block_size) ++tuned;
+      if (preview::FindValue(later_keys, id, memory::StoredName("writeBlockSize")) != nullptr) {
+        ++tuned;
       }
     }
     if (tuned == 0) {

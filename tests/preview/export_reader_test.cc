@@ -14,6 +14,7 @@
 #include "preview/machine/plan.h"
 #include "preview/output/plan_output.h"
 #include "preview/exports/windows_version.h"
+#include "preview/output/fleet_table.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "preview/fleet/fleet.h"
 #include "preview/fleet/parallel.h"
 #include "preview/exports/windows_version.h"
+#include "preview/output/fleet_table.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "preview/output/display.h"
+#include "preview/exports/ascii.h"
 #include "preview/fleet/rollout_kit.h"
 
 namespace {

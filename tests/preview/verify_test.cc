@@ -13,6 +13,8 @@
 #include "preview/machine/changes.h"
 #include "preview/fleet/fleet.h"
 #include "preview/fleet/verify.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/verify_text.h"
 
 namespace {
 

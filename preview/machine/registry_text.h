@@ -1,8 +1,9 @@
-// Registry names and values as a plan shows them: UTF-8 for the terminal
-// and JSON, values in regedit's notation.
+// A registry's keys, names and values as the outputs show them: UTF-8 for
+// the terminal and JSON, values in regedit's notation. Stored names and
+// values are read in the storage form of the current machine
+// (memory::CurrentMachine), which must be the one they come from.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "platform/memory_platform.h"
@@ -10,15 +11,8 @@
 
 namespace preview {
 
-// A-Z onto a-z, nothing else: how file names and the client's key names are
-// told apart.
-std::string AsciiLower(std::string text);
-
-std::string Utf8(const std::u16string& units);
-// UTF-8 as UTF-16; nullopt for bytes that are no UTF-8.
-std::optional<std::u16string> Utf16FromUtf8(const std::string& text);
-// Text of the program (ANSI) in UTF-8.
-std::string Utf8FromAnsi(const std::string& ansi, const CodePage& code_page);
+// "HKEY_LOCAL_MACHINE\path", or the root's name alone for "".
+std::string KeyText(platform::Root root, const std::string& path);
 // A stored name in UTF-8.
 std::string StoredUtf8(const std::u16string& stored, const CodePage& code_page);
 
