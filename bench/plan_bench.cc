@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     const preview::Plan plan = preview::MakePlan(machine, *code_page);
     output += preview::PlanText(plan, *code_page).size();
     output += preview::PlanJson(plan, *code_page).dump().size();
+    const memory::UseMachine use = preview::UseMachineOf(plan);
     output += regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                              preview::StateItems(preview::KeysToShow(plan.before, plan.after,
                                                                      plan.listed)))

@@ -217,12 +217,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Violated("fleet JSON with a raw control character or line separator");
   }
 
-  ReadsBack(regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+  std::string after, changes;
+  {
+    const memory::UseMachine use = preview::UseMachineOf(plan);
+    after = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                            preview::StateItems(preview::KeysToShow(plan.before, plan.after,
-                                                                   plan.listed))),
-            "--after", code_page);
-  ReadsBack(regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
-                           preview::ChangeItems(plan.changes)),
-            "--changes", code_page);
+                                                                   plan.listed)));
+    changes = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+                             preview::ChangeItems(plan.changes));
+  }
+  ReadsBack(after, "--after", code_page);
+  ReadsBack(changes, "--changes", code_page);
   return 0;
 }

@@ -395,6 +395,7 @@ int RunPlan(const PlanOptions& options) {
     }
     const FleetRow row = RowOfPlan(plan, "", std::move(warnings), *code_page);
 
+    const memory::UseMachine use = UseMachineOf(plan);
     std::vector<std::pair<std::string, std::string>> files;
     if (options.after) {
       files.emplace_back(*options.after,

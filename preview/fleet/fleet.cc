@@ -37,6 +37,7 @@ std::optional<std::string> Setting(const Image& image, const char* name,
 
 FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
                    std::vector<Warning> folder_warnings, const CodePage& code_page) {
+  const memory::UseMachine use = UseMachineOf(plan);
   FleetRow row;
   row.machine = machine;
   row.family = FamilyName(plan.family);

@@ -317,7 +317,10 @@ std::vector<std::string> StagedNames(const std::string& content) {
 Verification Verify(const Plan& plan, const Collected& after, const CodePage& code_page,
                     const std::optional<std::vector<std::string>>& staged_before) {
   if (std::optional<Verification> v = FolderVerdict(plan, after)) return *v;
-  // The after-state, stored as the plan's machine stores it.
+  // The after-state, on a machine of its own that stores it as the plan's
+  // machine does: the images of both compare in one storage form.
+  memory::Machine found_machine;
+  const memory::UseMachine use(found_machine);
   UseFamilyRegistry(plan.family, code_page);
   StoreStandardKeys();
   (void)LoadSources(after.sources, code_page);

@@ -91,8 +91,8 @@ std::vector<std::string> StagedNames(const std::string& content);
 // left it, whatever it was before; staged files where staged.txt lists
 // them; for a wait with the adapter fix, every matching adapter tuned; the
 // marker key. staged_before: what the folder collected before the run
-// listed in its staging folder, where it has staged.txt. The plan must have
-// been made just before, on this thread, with the same code page.
+// listed in its staging folder, where it has staged.txt. The code page is
+// the plan's. The thread's current machine is left as it was.
 Verification Verify(const Plan& plan, const Collected& after, const CodePage& code_page,
                     const std::optional<std::vector<std::string>>& staged_before = std::nullopt);
 

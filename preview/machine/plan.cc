@@ -231,6 +231,8 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
                         : machine.system_dir;
   plan.all_present = !machine.package_dir.has_value();
 
+  plan.machine = std::make_shared<memory::Machine>();
+  const memory::UseMachine use(*plan.machine);
   UseFamilyRegistry(plan.family, code_page);
   memory::SetVersion(machine.version_word);
   memory::SetSystemDirectory(plan.system_dir);
@@ -278,6 +280,8 @@ Plan MakePlan(const Machine& machine, const CodePage& code_page) {
   ReadStaging(&plan);
   return plan;
 }
+
+memory::UseMachine UseMachineOf(const Plan& plan) { return memory::UseMachine(*plan.machine); }
 
 const char* FamilyName(launcher::Family family) {
   switch (family) {

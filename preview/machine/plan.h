@@ -2,6 +2,7 @@
 // in-memory machine made from registry exports, and what it did there.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -35,7 +36,12 @@ struct StagedFile {
 };
 
 struct Plan {
-  // The machine.
+  // The in-memory machine the launcher ran on, left as the run left it. The
+  // images below are in its storage form: what reads their names and data
+  // does so with it current (UseMachineOf).
+  std::shared_ptr<memory::Machine> machine;
+
+  // The machine as the run saw it.
   unsigned long version_word = 0;
   std::string command_line;
   std::string system_dir;
@@ -69,14 +75,20 @@ struct Plan {
   std::vector<memory::Event> journal;
 };
 
-// Empties the in-memory machine and gives its registry the text storage of
-// the family (UTF-16 on NT, the bytes given on 9x) and the code page's lead
-// bytes, as a plan's machine has them.
+// Empties the current in-memory machine and gives its registry the text
+// storage of the family (UTF-16 on NT, the bytes given on 9x) and the code
+// page's lead bytes, as a plan's machine has them.
 void UseFamilyRegistry(launcher::Family family, const CodePage& code_page);
 
-// Runs the launcher over the machine. The code page must stay alive while
-// the plan is used (its images are in the machine's storage form).
+// Runs the launcher over a new in-memory machine made as described, which
+// the plan keeps; the thread's current machine is left as it was. The code
+// page must stay alive while the plan is used (its machine converts text
+// through it).
 Plan MakePlan(const Machine& machine, const CodePage& code_page);
+
+// Makes the plan's machine current for as long as the result lives, so that
+// the plan's images read in their own storage form.
+memory::UseMachine UseMachineOf(const Plan& plan);
 
 // The family's name in plans: "9x", "2000", "xp" or "other".
 const char* FamilyName(launcher::Family family);

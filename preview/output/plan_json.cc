@@ -95,6 +95,9 @@ json Names(const std::vector<std::string>& names, const CodePage& code_page) {
 nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes, const CodePage& code_page,
                                    const Plan* plan) {
   json list = json::array();
+  // Changes without their plan read in the current machine's storage form.
+  std::optional<memory::UseMachine> use;
+  if (plan != nullptr) use.emplace(*plan->machine);
   const KeyIndex before_keys = plan != nullptr ? IndexOf(plan->before) : KeyIndex();
   const std::optional<Reasons> reasons =
       plan != nullptr ? std::optional<Reasons>(plan->journal) : std::nullopt;

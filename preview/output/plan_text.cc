@@ -407,6 +407,7 @@ class Text {
 }  // namespace
 
 std::string PlanText(const Plan& plan, const CodePage& code_page) {
+  const memory::UseMachine use = UseMachineOf(plan);
   return Text(plan, code_page).Render();
 }
 

@@ -231,6 +231,7 @@ struct Outcome {
 };
 
 Outcome FromPlan(const preview::Plan& plan) {
+  const memory::UseMachine use = preview::UseMachineOf(plan);
   Outcome outcome;
   outcome.nine_x = plan.family == launcher::Family::kWindows9x;
   outcome.after_file = regfile::Write(
@@ -254,11 +255,13 @@ std::vector<std::string> Compare(const Outcome& plan, const Record& record,
   if (!regfile::Parse(plan.after_file, &predicted.file, &error)) {
     return {"the --after file does not read back: " + error.message};
   }
+  // Keys compared in the storage form of the registry Loaded made.
+  const Image real_state = Loaded(plan.nine_x, after, code_page);
   std::vector<KeyId> setup_made;
   for (const std::string& key : record.All("setup_created")) {
     setup_made.push_back(preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(key)));
   }
-  const Image real = Exported(Loaded(plan.nine_x, after, code_page), setup_made);
+  const Image real = Exported(real_state, setup_made);
   const Image expected = Exported(Loaded(plan.nine_x, {predicted}, code_page), setup_made);
   const std::vector<preview::Change> difference = preview::Diff(real, expected);
   if (!difference.empty()) {
