@@ -96,7 +96,7 @@ FleetRow RowOfPlan(const Plan& plan, const std::string& machine,
 
 // A value of the settings key in image as the client reads it, in UTF-8:
 // text up to its first zero, a four-byte REG_DWORD in decimal; nullopt when
-// absent.
+// absent. The image is read in the current machine's storage form.
 std::optional<std::string> Setting(const Image& image, const char* name,
                                    const CodePage& code_page);
 // The same from an image's index.

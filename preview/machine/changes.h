@@ -1,5 +1,6 @@
 // What a run changed in the registry: the difference between two images,
-// in an order a .reg file can apply.
+// in an order a .reg file can apply. Images are compared and turned into
+// items in the current machine's storage form (registry_image.h).
 #pragma once
 
 #include <set>

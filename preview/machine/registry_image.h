@@ -1,6 +1,10 @@
 // Registry state for a plan: .reg files loaded into the in-memory registry,
 // and stored keys turned back into .reg items. Text is converted between a
 // file's encoding and the registry's storage as regedit converts it.
+// Everything here works on the current in-memory machine
+// (memory::CurrentMachine) and in its storage form: an image is read with
+// the machine it was saved from current, or one that stores text alike (a
+// plan's with UseMachineOf, plan.h).
 #pragma once
 
 #include <cstdint>

@@ -15,7 +15,9 @@ std::string PlanText(const Plan& plan, const CodePage& code_page);
 nlohmann::ordered_json PlanJson(const Plan& plan, const CodePage& code_page);
 // The changes as JSON objects {"op", "key", "name", "type", "data", "hex"};
 // with the plan, also "before" (the value before, as {"type", "data",
-// "hex"}, or null) and "why" (see run_facts.h).
+// "hex"}, or null) and "why" (see run_facts.h). Changes are read in the
+// storage form of the plan's machine, or without a plan in the current
+// machine's.
 nlohmann::ordered_json ChangesJson(const std::vector<Change>& changes,
                                    const CodePage& code_page, const Plan* plan = nullptr);
 
