@@ -49,7 +49,8 @@ foreach(stage IN LISTS PREVIEW_STAGES)
 endforeach()
 list(FILTER PREVIEW_SOURCES EXCLUDE REGEX "_win32\\.cc$")
 list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/command/main.cc)
-add_library(preview_lib STATIC ${PREVIEW_SOURCES}
+include(${CMAKE_SOURCE_DIR}/cmake/preview_embedded.cmake)
+add_library(preview_lib STATIC ${PREVIEW_SOURCES} ${PREVIEW_EMBEDDED_SOURCES}
             ${CMAKE_SOURCE_DIR}/preview/exports/reg_file.h)
 set_target_properties(preview_lib PROPERTIES LINKER_LANGUAGE CXX)
 target_include_directories(preview_lib PUBLIC ${CMAKE_SOURCE_DIR})

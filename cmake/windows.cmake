@@ -169,8 +169,10 @@ foreach(library CLI nlohmann)
     file(CREATE_LINK /usr/include/${library} ${PREVIEW_HEADERS}/${library} SYMBOLIC)
   endif()
 endforeach()
+include(${CMAKE_SOURCE_DIR}/cmake/preview_embedded.cmake)
 add_executable(launcher-preview
   ${PREVIEW_WIN32_SOURCES}
+  ${PREVIEW_EMBEDDED_SOURCES}
   ${CORE_SOURCES}
   # The kit's name check and release records: the same rules for the
   # records the preview writes as for the kit that reads them.

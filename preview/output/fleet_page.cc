@@ -14,6 +14,9 @@
 
 namespace preview {
 
+// The page's stylesheet, fleet_page.css as the build embeds it.
+extern const char kFleetPageCss[];
+
 namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -207,48 +210,6 @@ std::string SettingValue(const std::optional<std::string>& value) {
   return value->empty() ? "(empty)" : *value;
 }
 
-const char* const kStyle = R"(
-:root{--ink:#1f2933;--muted:#616e7c;--line:#d9dee4;--back:#f4f6f8;--bar:#3a6ea5;--bad:#b83227;--warn:#a86b00;--good:#2f7d4f}
-*{box-sizing:border-box}
-body{margin:0 auto;max-width:1200px;padding:24px 32px 48px;font:15px/1.45 system-ui,"Segoe UI","DejaVu Sans",Arial,sans-serif;color:var(--ink);background:var(--back)}
-h1{font-size:26px;margin:0 0 2px}
-.from{color:var(--muted);margin:0 0 16px;overflow-wrap:anywhere}
-.notice{color:var(--warn);margin:-8px 0 12px;overflow-wrap:anywhere}
-.tiles{display:flex;flex-wrap:wrap;gap:10px;margin:0 0 10px}
-.tiles a{flex:1 1 140px;background:#fff;border:1px solid var(--line);border-radius:8px;padding:8px 14px;color:var(--muted);text-decoration:none}
-.tiles a:hover{border-color:var(--bar)}
-.tiles b{display:block;font-size:24px;color:var(--ink);font-variant-numeric:tabular-nums}
-.tiles a.bad b{color:var(--bad)}.tiles a.warn b{color:var(--warn)}.tiles a.good b{color:var(--good)}
-.toc{margin:0 0 8px;color:var(--muted)}
-.toc a{color:var(--bar);margin-right:14px;text-decoration:none}
-.toc a:hover{text-decoration:underline}
-main{display:grid;grid-template-columns:repeat(auto-fit,minmax(520px,1fr));gap:14px;margin-top:14px}
-section{background:#fff;border:1px solid var(--line);border-radius:8px;padding:12px 18px 14px;min-width:0}
-section.wide{grid-column:1/-1}
-.cols{display:grid;grid-template-columns:repeat(auto-fit,minmax(460px,1fr));column-gap:36px}
-h2{font-size:18px;margin:0}
-.note{color:var(--muted);font-size:13px;margin:2px 0 0}
-h3{font-size:14px;font-weight:600;color:#3e4c59;margin:14px 0 2px;padding-bottom:2px;border-bottom:1px solid #edf0f3}
-.f>summary,div.f{display:grid;grid-template-columns:minmax(8em,1.1fr) 4.5em minmax(5em,1fr) 4em;gap:12px;align-items:center;padding:2px 8px;border-radius:4px}
-summary{cursor:pointer;list-style:none}
-summary::-webkit-details-marker{display:none}
-summary:hover{background:#eaf0f6}
-.k{overflow-wrap:anywhere}
-.f>summary>.k::before{content:"\25B8";display:inline-block;width:1.1em;color:var(--muted)}
-.f[open]>summary>.k::before{content:"\25BE"}
-div.f>.k{padding-left:1.1em;color:var(--muted)}
-.n{text-align:right;font-weight:600;font-variant-numeric:tabular-nums}
-div.f>.n{font-weight:400;color:var(--muted)}
-.p{text-align:right;color:var(--muted);font-size:13px;font-variant-numeric:tabular-nums}
-svg{display:block;width:100%;height:10px;background:#e9edf1;border-radius:2px}
-rect{fill:var(--bar)}
-.bad rect{fill:var(--bad)}.warn rect{fill:var(--warn)}.good rect{fill:var(--good)}
-.gap{height:6px}
-.m{max-height:22em;overflow:auto;margin:2px 8px 10px 26px;padding:8px 12px;background:var(--back);border-radius:4px;font:13px/1.5 "DejaVu Sans Mono",Consolas,monospace}
-.m>div{white-space:pre-wrap;columns:14em;column-gap:24px}
-.m>pre{margin:0;white-space:pre-wrap;overflow-wrap:anywhere;font:inherit}
-)";
-
 const char* ToneClass(Tone tone) {
   switch (tone) {
     case Tone::kBad: return " bad";
@@ -302,285 +263,329 @@ void RenderFigure(const Figure& figure, const Block& block, size_t scale, std::s
   *out += block.messages ? "</pre></div></details>\n" : "</div></div></details>\n";
 }
 
-}  // namespace
-
-std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& info) {
-  const size_t total = rows.size();
-  size_t planned = 0;
-  bool verdicts = false;
-  for (const FleetRow& row : rows) {
-    planned += row.failed ? 0 : 1;
-    verdicts = verdicts || (!row.failed && row.verdict);
+// The page's sections, filled one machine at a time, then written out.
+class Page {
+ public:
+  explicit Page(const std::vector<FleetRow>& rows) {
+    for (const FleetRow& row : rows) {
+      planned_ += row.failed ? 0 : 1;
+      verdicts_ = verdicts_ || (!row.failed && row.verdict);
+    }
+    MakeSections(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) Count(rows[r], r);
+    Sort();
   }
 
+  std::string Write(const FleetPageInfo& info, size_t total) const;
+
+ private:
   // The sections in the order an administrator reads them; figures of
   // fixed values are made first so that their zeros show too.
-  Section machines{"machines", "Machines", "", total, {}};
-  Block& outcome = machines.blocks.emplace_back();
-  outcome.At("machines", "planned", "planned").count = planned;
-  outcome.At("machines", "failed", "failed").tone = Tone::kBad;
-  Block& failed_by = machines.blocks.emplace_back();
-  failed_by.title = "Failed, by what could not be read";
-  failed_by.tone = Tone::kBad;
-  failed_by.messages = true;
-  for (const char* kind : {"folder", "ver.txt", ".reg file"}) failed_by.At("failed", kind, kind);
-  if (verdicts) failed_by.At("failed", "after folder", "after folder");
-
-  Section after{"verdicts", "Verdicts after the rollout",
-                  "As planned: the setup was started and every setting is as planned. "
-                  "No setup: as planned, but nothing installed there.",
-                  planned, {}};
-  Block& verdict_block = after.blocks.emplace_back();
-  verdict_block.messages = true;
-  for (const VerdictTone& v : kVerdictTones) {
-    verdict_block.At("verdict", v.verdict, v.verdict).tone = v.tone;
+  void MakeSections(size_t total) {
+    MachinesSection(total);
+    VerdictsSection();
+    WarningsSection();
+    SetupSection();
+    FamilySection();
+    SettingsSection();
+    install_ = {"install", "Install type, where asked", "", planned_, {}};
+    install_type_ = &install_.blocks.emplace_back();
+    for (const char* type : {"full", "driver only"}) install_type_->At("install", type, type);
+    install_.wide = false;
+    LeftoversSection();
+    KitSection();
+    tails_ = {"tails", "Command-line tails", "", planned_, {}};
+    tails_.wide = false;
+    tail_block_ = &tails_.blocks.emplace_back();
   }
 
-  Section warnings{"warnings", "Warnings",
-                   "Machines with at least one warning of the kind, under what it says.",
-                   planned, {}};
-  Block& any_warning = warnings.blocks.emplace_back();
-  any_warning.tone = Tone::kWarn;
-  any_warning.At("warnings", "any", "any warning");
-  Block& warning_kinds = warnings.blocks.emplace_back();
-  warning_kinds.title = "By kind";
-  warning_kinds.tone = Tone::kWarn;
-  warning_kinds.messages = true;
+  void MachinesSection(size_t total) {
+    machines_ = {"machines", "Machines", "", total, {}};
+    outcome_ = &machines_.blocks.emplace_back();
+    outcome_->At("machines", "planned", "planned").count = planned_;
+    outcome_->At("machines", "failed", "failed").tone = Tone::kBad;
+    failed_by_ = &machines_.blocks.emplace_back();
+    failed_by_->title = "Failed, by what could not be read";
+    failed_by_->tone = Tone::kBad;
+    failed_by_->messages = true;
+    for (const char* kind : {"folder", "ver.txt", ".reg file"}) failed_by_->At("failed", kind, kind);
+    if (verdicts_) failed_by_->At("failed", "after folder", "after folder");
+  }
 
-  Section setup{"setup", "Setup", "", planned, {}};
-  Block& setup_kind = setup.blocks.emplace_back();
-  setup_kind.title = "How it starts";
-  for (const char* kind : {"silent", "interactive", "none"}) setup_kind.At("setup", kind, kind);
-  Block& response = setup.blocks.emplace_back();
-  response.title = "Response file (plain: none)";
-  Block& missing = setup.blocks.emplace_back();
-  missing.title = "Silent, but the response file is missing";
-  missing.tone = Tone::kBad;
-  missing.At("missing", "any", "any response file");
+  void VerdictsSection() {
+    after_ = {"verdicts", "Verdicts after the rollout",
+              "As planned: the setup was started and every setting is as planned. "
+              "No setup: as planned, but nothing installed there.",
+              planned_, {}};
+    verdict_block_ = &after_.blocks.emplace_back();
+    verdict_block_->messages = true;
+    for (const VerdictTone& v : kVerdictTones) {
+      verdict_block_->At("verdict", v.verdict, v.verdict).tone = v.tone;
+    }
+  }
 
-  Section family{"family", "Windows family", "", planned, {}};
-  Block& families = family.blocks.emplace_back();
-  for (const char* name : {"9x", "2000", "xp", "other"}) families.At("family", name, name);
-  Block& other_windows = family.blocks.emplace_back();
-  other_windows.title = "Other: Windows the launcher has no setup for";
-  family.wide = false;
+  void WarningsSection() {
+    warnings_ = {"warnings", "Warnings",
+                 "Machines with at least one warning of the kind, under what it says.",
+                 planned_, {}};
+    any_warning_ = &warnings_.blocks.emplace_back();
+    any_warning_->tone = Tone::kWarn;
+    any_warning_->At("warnings", "any", "any warning");
+    warning_kinds_ = &warnings_.blocks.emplace_back();
+    warning_kinds_->title = "By kind";
+    warning_kinds_->tone = Tone::kWarn;
+    warning_kinds_->messages = true;
+  }
 
-  Section settings{"settings", "Client settings after the run",
-                   "Changed: after differs from before. Carried over: from an older "
-                   "installation. Overwritten: the option replaced a different value.",
-                   planned, {}};
-  settings.columns = true;
+  void SetupSection() {
+    setup_ = {"setup", "Setup", "", planned_, {}};
+    setup_kind_ = &setup_.blocks.emplace_back();
+    setup_kind_->title = "How it starts";
+    for (const char* kind : {"silent", "interactive", "none"}) setup_kind_->At("setup", kind, kind);
+    response_ = &setup_.blocks.emplace_back();
+    response_->title = "Response file (plain: none)";
+    missing_ = &setup_.blocks.emplace_back();
+    missing_->title = "Silent, but the response file is missing";
+    missing_->tone = Tone::kBad;
+    missing_->At("missing", "any", "any response file");
+  }
+
+  void FamilySection() {
+    family_ = {"family", "Windows family", "", planned_, {}};
+    families_ = &family_.blocks.emplace_back();
+    for (const char* name : {"9x", "2000", "xp", "other"}) families_->At("family", name, name);
+    other_windows_ = &family_.blocks.emplace_back();
+    other_windows_->title = "Other: Windows the launcher has no setup for";
+    family_.wide = false;
+  }
+
   // Per setting: its values after the run, then what the run did to it.
-  for (const char* name : kRowSettings) {
-    settings.blocks.emplace_back().title = name;
-    Block& done = settings.blocks.emplace_back();
-    done.messages = true;
-    done.At("changed", name, "changed");
-    done.At("carried", name, "carried over");
-    done.At("overwritten", name, "overwritten");
+  void SettingsSection() {
+    settings_ = {"settings", "Client settings after the run",
+                 "Changed: after differs from before. Carried over: from an older "
+                 "installation. Overwritten: the option replaced a different value.",
+                 planned_, {}};
+    settings_.columns = true;
+    for (const char* name : kRowSettings) {
+      settings_.blocks.emplace_back().title = name;
+      Block& done = settings_.blocks.emplace_back();
+      done.messages = true;
+      done.At("changed", name, "changed");
+      done.At("carried", name, "carried over");
+      done.At("overwritten", name, "overwritten");
+    }
   }
 
-  Section install{"install", "Install type, where asked", "", planned, {}};
-  Block& install_type = install.blocks.emplace_back();
-  for (const char* type : {"full", "driver only"}) install_type.At("install", type, type);
-  install.wide = false;
+  void LeftoversSection() {
+    leftovers_ = {"marker", "Marker key and adapters", "", planned_, {}};
+    leftovers_.wide = false;
+    marker_ = &leftovers_.blocks.emplace_back();
+    marker_->tone = Tone::kWarn;
+    marker_->At("marker", "left", "marker key left");
+    adapters_ = &leftovers_.blocks.emplace_back();
+    adapters_->messages = true;
+    adapters_->At("adapters", "tuned", "adapters tuned");
+  }
 
-  Section leftovers{"marker", "Marker key and adapters", "", planned, {}};
-  Block& marker = leftovers.blocks.emplace_back();
-  marker.tone = Tone::kWarn;
-  marker.At("marker", "left", "marker key left");
-  Block& adapters = leftovers.blocks.emplace_back();
-  adapters.messages = true;
-  adapters.At("adapters", "tuned", "adapters tuned");
+  void KitSection() {
+    kit_ = {"kit", "Rollout kit",
+            "Releases in the kit, and what each machine's last logon did (its log).", planned_,
+            {}};
+    releases_ = &kit_.blocks.emplace_back();
+    releases_->title = "Releases";
+    releases_->messages = true;
+    releases_->At("release", "released", "released");
+    releases_->At("release", "not released", "not released").tone = Tone::kWarn;
+    steps_ = &kit_.blocks.emplace_back();
+    steps_->title = "Last logon";
+    steps_->messages = true;
+    for (const KitStep& step : kKitSteps) steps_->At("step", step.word, step.label).tone = step.tone;
+  }
 
-  Section kit{"kit", "Rollout kit",
-              "Releases in the kit, and what each machine's last logon did (its log).",
-              planned, {}};
-  Block& releases = kit.blocks.emplace_back();
-  releases.title = "Releases";
-  releases.messages = true;
-  releases.At("release", "released", "released");
-  releases.At("release", "not released", "not released").tone = Tone::kWarn;
-  Block& steps = kit.blocks.emplace_back();
-  steps.title = "Last logon";
-  steps.messages = true;
-  for (const KitStep& step : kKitSteps) steps.At("step", step.word, step.label).tone = step.tone;
-  bool kit_shown = false;
+  // One more machine in the figure, listed by a line.
+  static void Add(Figure& figure, std::string_view line) {
+    ++figure.count;
+    figure.Line(line);
+  }
 
-  Section tails{"tails", "Command-line tails", "", planned, {}};
-  leftovers.wide = tails.wide = false;
-  Block& tail_block = tails.blocks.emplace_back();
+  void Failed(const std::string& kind, const std::string& label, std::string_view message,
+              const std::string& machine) {
+    Add(failed_by_->At("failed", kind, label), message);
+    Add(outcome_->figures[1], machine);
+  }
 
-  for (size_t r = 0; r < rows.size(); ++r) {
-    const FleetRow& row = rows[r];
+  void Count(const FleetRow& row, size_t r) {
     const std::string& machine = row.machine;
     if (row.failed) {
-      Figure& kind = failed_by.At(
-          "failed", row.error_kind, row.error_kind.empty() ? "(unknown)" : row.error_kind);
-      ++kind.count;
-      kind.Line(row.error.empty() ? machine : row.error);
-      Figure& all = outcome.figures[1];
-      ++all.count;
-      all.Line(machine);
-      continue;
+      Failed(row.error_kind, row.error_kind.empty() ? "(unknown)" : row.error_kind,
+             row.error.empty() ? machine : row.error, machine);
+      return;
     }
-    outcome.figures[0].Line(machine);
-
-    if (row.verdict && *row.verdict == verdict::kUnreadable) {
-      Figure& kind = failed_by.At("failed", "after folder", "after folder");
-      ++kind.count;
-      kind.Line(row.differences.empty() ? machine : row.differences.front().what);
-      Figure& all = outcome.figures[1];
-      ++all.count;
-      all.Line(machine);
-    }
-    if (row.verdict) {
-      Figure& figure = verdict_block.At("verdict", *row.verdict, *row.verdict);
-      ++figure.count;
-      std::string differences;
-      for (const Difference& difference : row.differences) {
-        differences += (differences.empty() ? "" : "; ") + DifferenceText(difference);
-      }
-      figure.Under(differences.empty() ? "no differences" : differences, machine, r);
-    }
-
-    if (!row.warnings.empty()) {
-      Figure& any = any_warning.figures[0];
-      ++any.count;
-      any.Line(machine);
-      // A machine counts once per kind, however many warnings of it.
-      std::vector<std::string_view> counted;
-      for (const Warning& warning : row.warnings) {
-        Figure& kind = warning_kinds.At("warnings", warning.kind, warning.kind);
-        if (std::find(counted.begin(), counted.end(), warning.kind) == counted.end()) {
-          ++kind.count;
-          counted.push_back(warning.kind);
-        }
-        kind.Under(warning.text, machine, r);
-      }
-    }
-
-    Figure& setup_figure = setup_kind.At("setup", row.setup, row.setup);
-    ++setup_figure.count;
-    setup_figure.Line(machine);
-    if (row.setup != "none") {
-      const std::string& name = row.response_file.empty() ? "plain" : row.response_file;
-      Figure& figure = response.At("response", name, name);
-      ++figure.count;
-      figure.Line(machine);
-    }
-    if (row.setup == "silent" && !row.response_file_staged) {
-      Figure& any = missing.figures[0];
-      ++any.count;
-      any.Line(machine);
-      Figure& figure = missing.At("missing", row.response_file, row.response_file);
-      ++figure.count;
-      figure.Line(machine);
-    }
-
-    Figure& family_figure = families.At("family", row.family, row.family);
-    ++family_figure.count;
-    family_figure.Line(machine);
-    if (row.family == "other") {
-      Figure& figure = other_windows.At("windows", row.windows, row.windows);
-      ++figure.count;
-      figure.Line(machine);
-    }
-
-    for (size_t i = 0; i < kRowSettingCount; ++i) {
-      const SettingCells& cells = row.settings[i];
-      const std::string value = SettingValue(cells.after);
-      Figure& figure = settings.blocks[2 * i].At(kRowSettings[i], value, "= " + value);
-      ++figure.count;
-      figure.Line(machine);
-      // Machines under from what to what.
-      const auto mark = [&](size_t which) {
-        Figure& what = settings.blocks[2 * i + 1].figures[which];
-        ++what.count;
-        what.Under(SettingValue(cells.before) + " \xE2\x86\x92 " + value, machine, r);
-      };
-      if (cells.after != cells.before) mark(0);
-      if (cells.why == "carried") mark(1);
-      if (cells.why == "option" && cells.before && cells.before != cells.after) mark(2);
-    }
-
+    outcome_->figures[0].Line(machine);
+    CountVerdict(row, r);
+    CountWarnings(row, r);
+    CountSetup(row);
+    Figure& family = families_->At("family", row.family, row.family);
+    Add(family, machine);
+    if (row.family == "other") Add(other_windows_->At("windows", row.windows, row.windows), machine);
+    CountSettings(row, r);
     if (!row.install_type.empty()) {
-      Figure& figure = install_type.At("install", row.install_type, row.install_type);
-      ++figure.count;
-      figure.Line(machine);
+      Add(install_type_->At("install", row.install_type, row.install_type), machine);
     }
-    if (row.marker_left) {
-      ++marker.figures[0].count;
-      marker.figures[0].Line(machine);
-    }
+    if (row.marker_left) Add(marker_->figures[0], machine);
     if (!row.adapters_tuned.empty()) {
-      Figure& figure = adapters.figures[0];
+      Figure& figure = adapters_->figures[0];
       ++figure.count;
       std::string keys = "adapter keys";
       for (const std::string& name : row.adapters_tuned) keys += " " + name;
       figure.Under(keys, machine, r);
     }
-    if (row.release || row.not_released || row.kit_log) kit_shown = true;
+    CountKit(row, r);
+    Add(tail_block_->At("tail", row.tail, row.tail.empty() ? "(empty)" : row.tail), machine);
+  }
+
+  void CountVerdict(const FleetRow& row, size_t r) {
+    if (!row.verdict) return;
+    if (*row.verdict == verdict::kUnreadable) {
+      Failed("after folder", "after folder",
+             row.differences.empty() ? row.machine : row.differences.front().what, row.machine);
+    }
+    Figure& figure = verdict_block_->At("verdict", *row.verdict, *row.verdict);
+    ++figure.count;
+    std::string differences;
+    for (const Difference& difference : row.differences) {
+      differences += (differences.empty() ? "" : "; ") + DifferenceText(difference);
+    }
+    figure.Under(differences.empty() ? "no differences" : differences, row.machine, r);
+  }
+
+  void CountWarnings(const FleetRow& row, size_t r) {
+    if (row.warnings.empty()) return;
+    Add(any_warning_->figures[0], row.machine);
+    // A machine counts once per kind, however many warnings of it.
+    std::vector<std::string_view> counted;
+    for (const Warning& warning : row.warnings) {
+      Figure& kind = warning_kinds_->At("warnings", warning.kind, warning.kind);
+      if (std::find(counted.begin(), counted.end(), warning.kind) == counted.end()) {
+        ++kind.count;
+        counted.push_back(warning.kind);
+      }
+      kind.Under(warning.text, row.machine, r);
+    }
+  }
+
+  void CountSetup(const FleetRow& row) {
+    Add(setup_kind_->At("setup", row.setup, row.setup), row.machine);
+    if (row.setup != "none") {
+      const std::string& name = row.response_file.empty() ? "plain" : row.response_file;
+      Add(response_->At("response", name, name), row.machine);
+    }
+    if (row.setup == "silent" && !row.response_file_staged) {
+      Add(missing_->figures[0], row.machine);
+      Add(missing_->At("missing", row.response_file, row.response_file), row.machine);
+    }
+  }
+
+  void CountSettings(const FleetRow& row, size_t r) {
+    for (size_t i = 0; i < kRowSettingCount; ++i) {
+      const SettingCells& cells = row.settings[i];
+      const std::string value = SettingValue(cells.after);
+      Add(settings_.blocks[2 * i].At(kRowSettings[i], value, "= " + value), row.machine);
+      // Machines under from what to what.
+      const auto mark = [&](size_t which) {
+        Figure& what = settings_.blocks[2 * i + 1].figures[which];
+        ++what.count;
+        what.Under(SettingValue(cells.before) + " \xE2\x86\x92 " + value, row.machine, r);
+      };
+      if (cells.after != cells.before) mark(0);
+      if (cells.why == "carried") mark(1);
+      if (cells.why == "option" && cells.before && cells.before != cells.after) mark(2);
+    }
+  }
+
+  void CountKit(const FleetRow& row, size_t r) {
+    if (row.release || row.not_released || row.kit_log) kit_shown_ = true;
     if (row.release) {
-      Figure& figure = releases.figures[0];
+      Figure& figure = releases_->figures[0];
       ++figure.count;
-      figure.Under("release " + *row.release, machine, r);
+      figure.Under("release " + *row.release, row.machine, r);
     } else if (row.not_released) {
-      Figure& figure = releases.figures[1];
+      Figure& figure = releases_->figures[1];
       ++figure.count;
-      figure.Under(*row.not_released, machine, r);
+      figure.Under(*row.not_released, row.machine, r);
     }
     if (row.kit_log || row.release) {
       const std::string word = row.kit_log ? LogWord(*row.kit_log) : "";
-      Figure& figure = steps.At("step", word.empty() ? "none" : word, word.empty() ? "no logon yet" : word);
-      ++figure.count;
-      figure.Line(row.kit_log ? machine + ": " + *row.kit_log : machine);
+      Add(steps_->At("step", word.empty() ? "none" : word, word.empty() ? "no logon yet" : word),
+          row.kit_log ? row.machine + ": " + *row.kit_log : row.machine);
     }
-    Figure& tail = tail_block.At("tail", row.tail, row.tail.empty() ? "(empty)" : row.tail);
-    ++tail.count;
-    tail.Line(machine);
   }
 
-  for (size_t i = 0; i < kRowSettingCount; ++i) settings.blocks[2 * i].SortByCount();
-  response.SortByCount();
-  missing.SortByCount(1);
-  warning_kinds.SortByCount();
-  other_windows.SortByCount();
-  tail_block.SortByCount();
-
-  std::vector<Section*> sections = {&machines};
-  if (verdicts) sections.push_back(&after);
-  if (kit_shown) sections.push_back(&kit);
-  for (Section* section : {&warnings, &setup, &family, &install, &settings, &leftovers, &tails}) {
-    sections.push_back(section);
+  void Sort() {
+    for (size_t i = 0; i < kRowSettingCount; ++i) settings_.blocks[2 * i].SortByCount();
+    response_->SortByCount();
+    missing_->SortByCount(1);
+    warning_kinds_->SortByCount();
+    other_windows_->SortByCount();
+    tail_block_->SortByCount();
   }
 
+  std::vector<const Section*> Shown() const {
+    std::vector<const Section*> sections = {&machines_};
+    if (verdicts_) sections.push_back(&after_);
+    if (kit_shown_) sections.push_back(&kit_);
+    for (const Section* section :
+         {&warnings_, &setup_, &family_, &install_, &settings_, &leftovers_, &tails_}) {
+      sections.push_back(section);
+    }
+    return sections;
+  }
+
+  void WriteHead(const FleetPageInfo& info, std::string* out) const;
+  void WriteTiles(size_t total, std::string* out) const;
+  static void WriteSection(const Section& section, std::string* out);
+
+  size_t planned_ = 0;
+  bool verdicts_ = false;
+  bool kit_shown_ = false;
+  Section machines_, after_, warnings_, setup_, family_, settings_, install_, leftovers_, kit_,
+      tails_;
+  // Blocks of the sections that rows add to (a section's blocks stay where
+  // they are as more are added).
+  Block *outcome_, *failed_by_, *verdict_block_, *any_warning_, *warning_kinds_, *setup_kind_,
+      *response_, *missing_, *families_, *other_windows_, *install_type_, *marker_, *adapters_,
+      *releases_, *steps_, *tail_block_;
+};
+
+void Page::WriteHead(const FleetPageInfo& info, std::string* out) const {
   const std::string title = info.title.empty() ? "Fleet plan" : info.title;
-  std::string out;
-  out.reserve(4096 + total * 160);
-  out += "<!DOCTYPE html>\n<html lang=en>\n<head>\n<meta charset=utf-8>\n"
-         "<meta name=viewport content=\"width=device-width, initial-scale=1\">\n<title>";
-  Escape(title, &out);
-  out += "</title>\n<style>";
-  out += kStyle;
-  out += "</style>\n</head>\n<body>\n<h1>";
-  Escape(title, &out);
-  out += "</h1>\n";
-  if (!info.generated_from.empty()) out += "<p class=from>" + Escaped(info.generated_from) + "</p>\n";
-  for (const std::string& note : info.notes) out += "<p class=notice>" + Escaped(note) + "</p>\n";
+  *out += "<!DOCTYPE html>\n<html lang=en>\n<head>\n<meta charset=utf-8>\n"
+          "<meta name=viewport content=\"width=device-width, initial-scale=1\">\n<title>";
+  Escape(title, out);
+  *out += "</title>\n<style>\n";
+  *out += kFleetPageCss;
+  *out += "</style>\n</head>\n<body>\n<h1>";
+  Escape(title, out);
+  *out += "</h1>\n";
+  if (!info.generated_from.empty()) {
+    *out += "<p class=from>" + Escaped(info.generated_from) + "</p>\n";
+  }
+  for (const std::string& note : info.notes) *out += "<p class=notice>" + Escaped(note) + "</p>\n";
+}
 
-  // The headline: what needs attention, each a link to its section.
+// The headline: what needs attention, each a link to its section.
+void Page::WriteTiles(size_t total, std::string* out) const {
   const auto tile = [&](const char* id, size_t n, const char* what, Tone tone) {
-    out += std::string("<a href=\"#") + id + "\" class=\"" + (n > 0 ? ToneClass(tone) : "") +
-           "\"><b>" + Grouped(n) + "</b>" + what + "</a>\n";
+    *out += std::string("<a href=\"#") + id + "\" class=\"" + (n > 0 ? ToneClass(tone) : "") +
+            "\"><b>" + Grouped(n) + "</b>" + what + "</a>\n";
   };
-  out += "<nav class=tiles>\n";
+  *out += "<nav class=tiles>\n";
   tile("machines", total, "machines", Tone::kPlain);
-  tile("machines", planned, "planned", Tone::kGood);
-  tile("machines", outcome.figures[1].count, "failed", Tone::kBad);
-  if (verdicts) {
+  tile("machines", planned_, "planned", Tone::kGood);
+  tile("machines", outcome_->figures[1].count, "failed", Tone::kBad);
+  if (verdicts_) {
     size_t as_planned = 0, to_look_at = 0;
-    for (const Figure& figure : verdict_block.figures) {
+    for (const Figure& figure : verdict_block_->figures) {
       const Tone tone = figure.tone.value_or(Tone::kPlain);
       if (tone == Tone::kGood) as_planned += figure.count;
       if (tone == Tone::kBad || tone == Tone::kWarn) to_look_at += figure.count;
@@ -588,37 +593,51 @@ std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& in
     tile("verdicts", as_planned, "as planned after the rollout", Tone::kGood);
     tile("verdicts", to_look_at, "to look at after the rollout", Tone::kBad);
   }
-  tile("warnings", any_warning.figures[0].count, "with warnings", Tone::kWarn);
-  tile("setup", missing.figures[0].count, "response file missing", Tone::kBad);
-  tile("marker", marker.figures[0].count, "marker key left", Tone::kWarn);
-  out += "</nav>\n<nav class=toc>";
+  tile("warnings", any_warning_->figures[0].count, "with warnings", Tone::kWarn);
+  tile("setup", missing_->figures[0].count, "response file missing", Tone::kBad);
+  tile("marker", marker_->figures[0].count, "marker key left", Tone::kWarn);
+  *out += "</nav>\n";
+}
+
+void Page::WriteSection(const Section& section, std::string* out) {
+  *out += "<section id=" + section.id + (section.wide ? " class=wide" : "") + ">\n<h2>" +
+          Escaped(section.title) + "</h2>\n";
+  if (!section.note.empty()) *out += "<p class=note>" + Escaped(section.note) + "</p>\n";
+  if (section.columns) *out += "<div class=cols>\n<div>\n";
+  bool first = true;
+  for (const Block& block : section.blocks) {
+    if (section.columns && !block.title.empty() && !first) *out += "</div>\n<div>\n";
+    first = false;
+    *out += block.title.empty() ? "<div class=gap></div>\n" : "<h3>" + Escaped(block.title) + "</h3>\n";
+    for (const Figure& figure : block.figures) RenderFigure(figure, block, section.scale, out);
+  }
+  if (section.columns) *out += "</div>\n</div>\n";
+  *out += "</section>\n";
+}
+
+std::string Page::Write(const FleetPageInfo& info, size_t total) const {
+  const std::vector<const Section*> sections = Shown();
+  std::string out;
+  out.reserve(4096 + total * 160);
+  WriteHead(info, &out);
+  WriteTiles(total, &out);
+  out += "<nav class=toc>";
   for (const Section* section : sections) {
     out += "<a href=\"#" + section->id + "\">" + Escaped(section->title) + "</a>";
   }
   out += "</nav>\n";
   out += "<p class=note>Click a line for its machines. Counts are of the planned "
          "machines, except under Machines; bars are shares of them.</p>\n";
-
   out += "<main>\n";
-  for (const Section* section : sections) {
-    out += "<section id=" + section->id + (section->wide ? " class=wide" : "") + ">\n<h2>" +
-           Escaped(section->title) + "</h2>\n";
-    if (!section->note.empty()) out += "<p class=note>" + Escaped(section->note) + "</p>\n";
-    if (section->columns) out += "<div class=cols>\n<div>\n";
-    bool first = true;
-    for (const Block& block : section->blocks) {
-      if (section->columns && !block.title.empty() && !first) out += "</div>\n<div>\n";
-      first = false;
-      out += block.title.empty() ? "<div class=gap></div>\n" : "<h3>" + Escaped(block.title) + "</h3>\n";
-      for (const Figure& figure : block.figures) {
-        RenderFigure(figure, block, section->scale, &out);
-      }
-    }
-    if (section->columns) out += "</div>\n</div>\n";
-    out += "</section>\n";
-  }
+  for (const Section* section : sections) WriteSection(*section, &out);
   out += "</main>\n</body>\n</html>\n";
   return out;
+}
+
+}  // namespace
+
+std::string FleetPage(const std::vector<FleetRow>& rows, const FleetPageInfo& info) {
+  return Page(rows).Write(info, rows.size());
 }
 
 }  // namespace preview
