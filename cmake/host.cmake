@@ -30,6 +30,7 @@ gtest_discover_tests(unit_tests)
 # KIT.EXE's logic over the in-memory platform: its commands whole, with the
 # launcher's own family rule from core.
 file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+list(FILTER KIT_SOURCES EXCLUDE REGEX "/win32_startup\\.cc$")
 add_library(kit_lib STATIC ${KIT_SOURCES})
 target_include_directories(kit_lib PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(kit_lib PUBLIC core)

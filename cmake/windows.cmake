@@ -8,7 +8,7 @@ set(CMAKE_CXX_STANDARD_LIBRARIES "")
 add_executable(launcher
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
-  ${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+  ${CMAKE_SOURCE_DIR}/launcher/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   ${CMAKE_SOURCE_DIR}/res/launcher.rc)
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR})
@@ -52,7 +52,7 @@ target_compile_options(launcher PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_CODE_FLAGS}>)
 # The start-up and the routines the code generator calls by itself stay out
 # of link-time optimization: calls to them appear only after it has run.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+set_source_files_properties(${CMAKE_SOURCE_DIR}/launcher/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   PROPERTIES COMPILE_OPTIONS -fno-lto)
 
@@ -102,12 +102,13 @@ add_custom_target(check_launcher ALL
 # code generation, no C runtime, 95-era imports only, 386 code), with the
 # launcher's own family rule linked in. 8.3 and upper case, as 9x shows it.
 file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+list(FILTER KIT_SOURCES EXCLUDE REGEX "/win32_startup\\.cc$")
 add_executable(kit
   ${KIT_SOURCES}
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_kit.cc
-  ${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+  ${CMAKE_SOURCE_DIR}/kit/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc)
 target_include_directories(kit PRIVATE ${CMAKE_SOURCE_DIR})
 set_target_properties(kit PROPERTIES OUTPUT_NAME KIT SUFFIX .EXE
@@ -117,7 +118,7 @@ target_compile_options(kit PRIVATE
 # Its work buffers: with -fdata-sections MinGW's GCC would give a
 # zero-filled object file space of its own (.data$...), in plain .bss it
 # takes none.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+set_source_files_properties(${CMAKE_SOURCE_DIR}/kit/win32_startup.cc
   PROPERTIES COMPILE_OPTIONS "-fno-lto;-fno-data-sections")
 target_link_options(kit PRIVATE
   ${LAUNCHER_CODE_FLAGS}

@@ -1,10 +1,9 @@
-// KIT.EXE's start-up without a C runtime: form the command-line tail, run
-// the kit with its work buffers, end the process with its exit code.
+// KIT.EXE's process start-up without a C runtime: form the command-line
+// tail, run the kit with its work buffers, end the process with its exit
+// code. Windows builds only: the host builds leave it out.
 #include "kit/kit.h"
 #include "platform/platform.h"
-
-extern "C" __declspec(dllimport) __declspec(noreturn) void __stdcall
-ExitProcess(unsigned int exit_code);
+#include "platform/win32_process.h"
 
 namespace {
 // Zero-filled by the loader, and far larger than a frame may be without a
@@ -14,5 +13,5 @@ kit::Workspace workspace;
 
 extern "C" __declspec(noreturn) void __stdcall KitStartup() {
   const char* tail = platform::CommandLineTail(platform::FullCommandLine());
-  ExitProcess(static_cast<unsigned int>(kit::KitMain(tail, workspace)));
+  platform::EndProcess(static_cast<unsigned int>(kit::KitMain(tail, workspace)));
 }
