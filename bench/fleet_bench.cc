@@ -14,9 +14,9 @@
 
 #include "bench/fleet_machines.h"
 #include "preview/fleet/fleet.h"
-#include "preview/output/fleet_page.h"
 #include "preview/fleet/machine_folder.h"
 #include "preview/fleet/parallel.h"
+#include "preview/output/fleet_page.h"
 #include "preview/output/fleet_table.h"
 
 int main(int argc, char** argv) {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "preview/exports/windows_version.h"
 #include "preview/machine/changes.h"
 #include "preview/machine/plan.h"
 #include "preview/output/plan_output.h"
-#include "preview/exports/windows_version.h"
 
 namespace {
 

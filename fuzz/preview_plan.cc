@@ -23,19 +23,19 @@
 #include <vector>
 
 #include "launcher/dispatch.h"
-#include "preview/machine/changes.h"
 #include "preview/exports/code_page.h"
-#include "preview/output/escape.h"
 #include "preview/exports/export_reader.h"
 #include "preview/exports/exports.h"
+#include "preview/exports/reg_file.h"
+#include "preview/exports/windows_version.h"
 #include "preview/fleet/fleet.h"
 #include "preview/fleet/machine_folder.h"
-#include "preview/machine/plan.h"
-#include "preview/output/plan_output.h"
-#include "preview/exports/reg_file.h"
 #include "preview/fleet/tails.h"
-#include "preview/exports/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/escape.h"
 #include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 
 namespace {
 

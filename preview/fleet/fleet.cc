@@ -6,9 +6,9 @@
 #include "launcher/options.h"
 #include "preview/exports/paths.h"
 #include "preview/exports/unicode.h"
-#include "preview/machine/run_facts.h"
-#include "preview/fleet/verify.h"
 #include "preview/exports/windows_version.h"
+#include "preview/fleet/verify.h"
+#include "preview/machine/run_facts.h"
 #include "settings/layout.h"
 
 namespace preview {

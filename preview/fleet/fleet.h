@@ -9,9 +9,9 @@
 #include "preview/exports/code_page.h"
 #include "preview/fleet/fleet_folders.h"
 #include "preview/fleet/machine_folder.h"
-#include "preview/machine/plan.h"
 #include "preview/fleet/tails.h"
 #include "preview/fleet/verify.h"
+#include "preview/machine/plan.h"
 
 namespace preview {
 

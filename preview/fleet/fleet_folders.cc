@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 // Deeper than any site layout; a link loop ends here.
 constexpr int kMaxDepth = 32;
 
-bool IsReg(const std::string& lower_name) {
-  return lower_name.size() > 4 && lower_name.compare(lower_name.size() - 4, 4, ".reg") == 0;
-}
-
 // What a folder holds, as far as telling machines from parents goes.
 struct Listing {
   bool listed = false;  // the folder could be read
@@ -45,7 +41,7 @@ Listing List(const fs::path& folder) {
     const std::string name = Utf8Of(entry.path().filename());
     const std::string lower = AsciiLower(name);
     if (lower == "ver.txt") listing.ver = true;
-    if (IsReg(lower)) listing.regs.push_back(name);
+    if (IsRegFile(name)) listing.regs.push_back(name);
   }
   std::sort(listing.regs.begin(), listing.regs.end());
   std::sort(listing.subfolders.begin(), listing.subfolders.end());

@@ -8,10 +8,10 @@
 
 #include "adapter/write_block_size.h"
 #include "preview/exports/ascii.h"
-#include "preview/machine/registry_text.h"
-#include "preview/exports/paths.h"
 #include "preview/exports/exports.h"
+#include "preview/exports/paths.h"
 #include "preview/exports/windows_version.h"
+#include "preview/machine/registry_text.h"
 
 namespace preview {
 
@@ -19,13 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsReg(const std::string& lower_name) {
-  return lower_name.size() > 4 && lower_name.compare(lower_name.size() - 4, 4, ".reg") == 0;
-}
-
 std::string BaseName(const std::string& path) { return Utf8Of(PathOf(path).filename()); }
 
 }  // namespace
+
+bool IsRegFile(const std::string& name) {
+  const std::string lower = AsciiLower(name);
+  return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".reg") == 0;
+}
 
 bool ReadAll(const fs::path& path, std::string* content) {
   std::ifstream in(path, std::ios::binary);
@@ -52,7 +53,7 @@ bool ReadMachineFolder(const std::string& folder, bool need_version, MachineFold
     if (!entry.is_regular_file(code)) continue;
     const std::string name = AsciiLower(Utf8Of(entry.path().filename()));
     if (name == "ver.txt") ver = entry.path();
-    if (IsReg(name)) files.push_back(entry.path());
+    if (IsRegFile(name)) files.push_back(entry.path());
   }
   if (code) return fail(folder + ": " + code.message(), "folder");
   std::sort(files.begin(), files.end());

@@ -44,6 +44,9 @@ struct FolderError {
   std::string kind;  // "folder", "ver.txt" or ".reg file"
 };
 
+// Whether a file's name ends in .reg, in any letter case.
+bool IsRegFile(const std::string& name);
+
 // The whole content of a file; false when it does not read.
 bool ReadAll(const std::filesystem::path& path, std::string* content);
 

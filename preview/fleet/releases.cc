@@ -10,8 +10,8 @@
 #include "kit/machine_name.h"
 #include "kit/release_record.h"
 #include "preview/exports/ascii.h"
-#include "preview/fleet/machine_folder.h"
 #include "preview/exports/paths.h"
+#include "preview/fleet/machine_folder.h"
 
 namespace preview {
 

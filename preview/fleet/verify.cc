@@ -8,11 +8,11 @@
 #include "launcher/launcher.h"
 #include "platform/memory_utf16.h"
 #include "preview/exports/ascii.h"
-#include "preview/exports/unicode.h"
-#include "preview/machine/registry_text.h"
 #include "preview/exports/paths.h"
-#include "preview/machine/run_facts.h"
+#include "preview/exports/unicode.h"
 #include "preview/exports/windows_version.h"
+#include "preview/machine/registry_text.h"
+#include "preview/machine/run_facts.h"
 
 namespace preview {
 

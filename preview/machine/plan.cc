@@ -10,8 +10,8 @@
 #include "launcher/staging.h"
 #include "preview/exports/ascii.h"
 #include "preview/exports/paths.h"
-#include "preview/machine/run_facts.h"
 #include "preview/exports/windows_version.h"
+#include "preview/machine/run_facts.h"
 
 namespace preview {
 

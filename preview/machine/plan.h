@@ -10,8 +10,8 @@
 
 #include "launcher/dispatch.h"
 #include "platform/memory_platform.h"
-#include "preview/machine/changes.h"
 #include "preview/exports/code_page.h"
+#include "preview/machine/changes.h"
 #include "preview/machine/registry_image.h"
 
 namespace preview {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "launcher/options.h"
-#include "preview/output/escape.h"
 #include "preview/machine/plan.h"
+#include "preview/output/escape.h"
 
 namespace preview {
 

@@ -5,10 +5,10 @@
 #include "launcher/options.h"
 #include "platform/memory_utf16.h"
 #include "preview/exports/unicode.h"
-#include "preview/machine/registry_text.h"
-#include "preview/output/plan_output.h"
-#include "preview/machine/run_facts.h"
 #include "preview/exports/windows_version.h"
+#include "preview/machine/registry_text.h"
+#include "preview/machine/run_facts.h"
+#include "preview/output/plan_output.h"
 
 namespace preview {
 
@@ -17,7 +17,7 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // The value's text up to its first zero, as Unicode.
-std::u16string StoredText(const memory::StoredValue& value, const CodePage& code_page) {
+std::u16string UnicodeText(const memory::StoredValue& value, const CodePage& code_page) {
   std::u16string text = memory::CurrentTextStorage() == memory::TextStorage::kUtf16
                             ? memory::FromLittleEndian(value.data)
                             : code_page.ToUtf16(value.data);
@@ -31,14 +31,14 @@ json Data(const memory::StoredValue& value, const CodePage& code_page) {
   switch (value.type) {
     case 1:
     case 2: {
-      std::u16string text = StoredText(value, code_page);
+      std::u16string text = UnicodeText(value, code_page);
       const size_t end = text.find(u'\0');
       if (end != std::u16string::npos) text.resize(end);
       return Utf8(text);
     }
     case 7: {
       json list = json::array();
-      std::u16string text = StoredText(value, code_page);
+      std::u16string text = UnicodeText(value, code_page);
       size_t from = 0;
       while (from < text.size()) {
         const size_t end = text.find(u'\0', from);

@@ -10,12 +10,12 @@
 #include "launcher/options.h"
 #include "preview/exports/ascii.h"
 #include "preview/exports/unicode.h"
+#include "preview/exports/windows_version.h"
 #include "preview/machine/registry_text.h"
+#include "preview/machine/run_facts.h"
 #include "preview/output/escape.h"
 #include "preview/output/option_table_format.h"
 #include "preview/output/plan_output.h"
-#include "preview/machine/run_facts.h"
-#include "preview/exports/windows_version.h"
 #include "settings/layout.h"
 
 namespace preview {

@@ -22,16 +22,16 @@
 #include <sstream>
 
 #include "launcher/dispatch.h"
-#include "preview/machine/changes.h"
-#include "preview/exports/exports.h"
-#include "preview/fleet/fleet.h"
 #include "preview/exports/ascii.h"
+#include "preview/exports/exports.h"
 #include "preview/exports/unicode.h"
-#include "preview/machine/plan.h"
-#include "preview/output/plan_output.h"
-#include "preview/fleet/verify.h"
 #include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/verify.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
 #include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 #include "preview/output/verify_text.h"
 #include "tests/e2e/records.h"
 

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "preview/exports/export_reader.h"
+#include "preview/exports/windows_version.h"
 #include "preview/fleet/fleet.h"
 #include "preview/fleet/machine_folder.h"
 #include "preview/machine/plan.h"
-#include "preview/output/plan_output.h"
-#include "preview/exports/windows_version.h"
 #include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "preview/machine/changes.h"
 #include "preview/command/commands.h"
+#include "preview/exports/windows_version.h"
+#include "preview/machine/changes.h"
 #include "preview/machine/plan.h"
 #include "preview/output/plan_output.h"
-#include "preview/exports/windows_version.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "preview/machine/changes.h"
 #include "preview/exports/export_reader.h"
-#include "preview/fleet/fleet.h"
-#include "preview/machine/plan.h"
-#include "preview/output/plan_output.h"
 #include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
 #include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "adapter/write_block_size.h"
-#include "tests/preview/test_machine.h"
-#include "preview/machine/changes.h"
 #include "preview/fleet/fleet.h"
 #include "preview/fleet/verify.h"
+#include "preview/machine/changes.h"
 #include "preview/output/fleet_table.h"
 #include "preview/output/verify_text.h"
+#include "tests/preview/test_machine.h"
 
 namespace {
 
