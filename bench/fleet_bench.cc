@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "bench/fleet_machines.h"
-#include "preview/fleet.h"
-#include "preview/fleet_page.h"
-#include "preview/machine_folder.h"
-#include "preview/parallel.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/fleet/parallel.h"
+#include "preview/output/fleet_page.h"
+#include "preview/output/fleet_table.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
                 kTails[run], machines, bytes / 1e6, bytes / 1e3 / machines, seconds,
                 preview::Cores(), machines / seconds, bytes / 1e6 / seconds, output, failed);
     const auto page_start = std::chrono::steady_clock::now();
-    const size_t page = preview::FleetPage(rows, {"Fleet plan", root.string()}).size();
+    const size_t page = preview::FleetPage(rows, {"Fleet plan", root.string(), {}}).size();
     std::printf("  its page: %.1f MB in %.3f s\n", page / 1e6,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - page_start)
                     .count());

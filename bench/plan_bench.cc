@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "preview/changes.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/windows_version.h"
+#include "preview/exports/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/plan_output.h"
 
 namespace {
 
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     const preview::Plan plan = preview::MakePlan(machine, *code_page);
     output += preview::PlanText(plan, *code_page).size();
     output += preview::PlanJson(plan, *code_page).dump().size();
+    const memory::UseMachine use = preview::UseMachineOf(plan);
     output += regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                              preview::StateItems(preview::KeysToShow(plan.before, plan.after,
                                                                      plan.listed)))

@@ -10,6 +10,7 @@ target_include_directories(core PUBLIC ${CMAKE_SOURCE_DIR})
 add_library(memory_platform STATIC
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_machine.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)
@@ -29,6 +30,7 @@ gtest_discover_tests(unit_tests)
 # KIT.EXE's logic over the in-memory platform: its commands whole, with the
 # launcher's own family rule from core.
 file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+list(FILTER KIT_SOURCES EXCLUDE REGEX "/win32_startup\\.cc$")
 add_library(kit_lib STATIC ${KIT_SOURCES})
 target_include_directories(kit_lib PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(kit_lib PUBLIC core)
@@ -41,11 +43,16 @@ endif()
 # ---- The preview: the launcher's own code over the in-memory platform ------
 find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
-file(GLOB PREVIEW_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+set(PREVIEW_SOURCES)
+foreach(stage IN LISTS PREVIEW_STAGES)
+  file(GLOB stage_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/${stage}/*.cc)
+  list(APPEND PREVIEW_SOURCES ${stage_sources})
+endforeach()
 list(FILTER PREVIEW_SOURCES EXCLUDE REGEX "_win32\\.cc$")
-list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/main.cc)
-add_library(preview_lib STATIC ${PREVIEW_SOURCES}
-            ${CMAKE_SOURCE_DIR}/preview/reg_file.h)
+list(REMOVE_ITEM PREVIEW_SOURCES ${CMAKE_SOURCE_DIR}/preview/command/main.cc)
+include(${CMAKE_SOURCE_DIR}/cmake/preview_embedded.cmake)
+add_library(preview_lib STATIC ${PREVIEW_SOURCES} ${PREVIEW_EMBEDDED_SOURCES}
+            ${CMAKE_SOURCE_DIR}/preview/exports/reg_file.h)
 set_target_properties(preview_lib PROPERTIES LINKER_LANGUAGE CXX)
 target_include_directories(preview_lib PUBLIC ${CMAKE_SOURCE_DIR})
 # A host tool: the standard library's exceptions, CLI11 and nlohmann-json.
@@ -53,7 +60,7 @@ target_compile_options(preview_lib PUBLIC -fexceptions -frtti)
 target_link_libraries(preview_lib PUBLIC core kit_lib CLI11::CLI11
                       nlohmann_json::nlohmann_json)
 
-add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/main.cc)
+add_executable(launcher-preview ${CMAKE_SOURCE_DIR}/preview/command/main.cc)
 target_link_libraries(launcher-preview PRIVATE preview_lib)
 # The command line itself: exit codes, one-line messages, help.
 add_test(NAME preview_command_line

@@ -8,7 +8,7 @@ set(CMAKE_CXX_STANDARD_LIBRARIES "")
 add_executable(launcher
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
-  ${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+  ${CMAKE_SOURCE_DIR}/launcher/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   ${CMAKE_SOURCE_DIR}/res/launcher.rc)
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR})
@@ -52,7 +52,7 @@ target_compile_options(launcher PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_CODE_FLAGS}>)
 # The start-up and the routines the code generator calls by itself stay out
 # of link-time optimization: calls to them appear only after it has run.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win32_entry.cc
+set_source_files_properties(${CMAKE_SOURCE_DIR}/launcher/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc
   PROPERTIES COMPILE_OPTIONS -fno-lto)
 
@@ -102,12 +102,13 @@ add_custom_target(check_launcher ALL
 # code generation, no C runtime, 95-era imports only, 386 code), with the
 # launcher's own family rule linked in. 8.3 and upper case, as 9x shows it.
 file(GLOB KIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/kit/*.cc)
+list(FILTER KIT_SOURCES EXCLUDE REGEX "/win32_startup\\.cc$")
 add_executable(kit
   ${KIT_SOURCES}
   ${CORE_SOURCES}
   ${CMAKE_SOURCE_DIR}/platform/win32_platform.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_kit.cc
-  ${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+  ${CMAKE_SOURCE_DIR}/kit/win32_startup.cc
   ${CMAKE_SOURCE_DIR}/platform/win32_runtime.cc)
 target_include_directories(kit PRIVATE ${CMAKE_SOURCE_DIR})
 set_target_properties(kit PROPERTIES OUTPUT_NAME KIT SUFFIX .EXE
@@ -117,7 +118,7 @@ target_compile_options(kit PRIVATE
 # Its work buffers: with -fdata-sections MinGW's GCC would give a
 # zero-filled object file space of its own (.data$...), in plain .bss it
 # takes none.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/kit_entry.cc
+set_source_files_properties(${CMAKE_SOURCE_DIR}/kit/win32_startup.cc
   PROPERTIES COMPILE_OPTIONS "-fno-lto;-fno-data-sections")
 target_link_options(kit PRIVATE
   ${LAUNCHER_CODE_FLAGS}
@@ -156,7 +157,11 @@ add_custom_target(check_kit ALL
 # The launcher's own sources again, over the in-memory platform, with the
 # standard library and exceptions; statically linked, for Windows XP and
 # later. CLI11 and nlohmann-json are header-only: their Debian headers serve.
-file(GLOB PREVIEW_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/*.cc)
+set(PREVIEW_WIN32_SOURCES)
+foreach(stage IN LISTS PREVIEW_STAGES)
+  file(GLOB stage_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/preview/${stage}/*.cc)
+  list(APPEND PREVIEW_WIN32_SOURCES ${stage_sources})
+endforeach()
 list(FILTER PREVIEW_WIN32_SOURCES EXCLUDE REGEX "(_iconv|_host)\\.cc$")
 set(PREVIEW_HEADERS ${CMAKE_BINARY_DIR}/preview-headers)
 file(MAKE_DIRECTORY ${PREVIEW_HEADERS})
@@ -165,8 +170,10 @@ foreach(library CLI nlohmann)
     file(CREATE_LINK /usr/include/${library} ${PREVIEW_HEADERS}/${library} SYMBOLIC)
   endif()
 endforeach()
+include(${CMAKE_SOURCE_DIR}/cmake/preview_embedded.cmake)
 add_executable(launcher-preview
   ${PREVIEW_WIN32_SOURCES}
+  ${PREVIEW_EMBEDDED_SOURCES}
   ${CORE_SOURCES}
   # The kit's name check and release records: the same rules for the
   # records the preview writes as for the kit that reads them.
@@ -174,6 +181,7 @@ add_executable(launcher-preview
   ${CMAKE_SOURCE_DIR}/kit/release_record.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_files.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_kit.cc
+  ${CMAKE_SOURCE_DIR}/platform/memory_machine.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_process.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_registry.cc
   ${CMAKE_SOURCE_DIR}/platform/memory_text.cc)

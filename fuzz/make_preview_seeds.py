@@ -3,7 +3,7 @@
 reg_reader (.reg files), ver_txt (what "ver" prints) and preview_plan (a
 header, a tail and one or two .reg files; layout in preview_plan.cc).
 
-The .reg seeds are exports of the launcher's keys (preview/exports.h) as
+The .reg seeds are exports of the launcher's keys (preview/exports/exports.h) as
 regedit writes them: REGEDIT4 in the machine's code page on 9x, version 5 in
 UTF-16LE with its mark on 2000 and XP, and UTF-8 with its mark as some tools
 save them; with every value form, deletions, comments, keys of other roots
@@ -160,8 +160,8 @@ def plan_seed(version, flags, names, tail, files, word=0):
     return header + tail + b"".join(files)
 
 
-# Indexes into KnownVersions (preview/windows_version.cc) and the file names
-# of preview/exports.h (5: another name).
+# Indexes into KnownVersions (preview/exports/windows_version.cc) and the file names
+# of preview/exports/exports.h (5: another name).
 V95, V98, VME, VNT4, V2000, VXP, V2003, VISTA, V7, V8, V10, WORD = range(12)
 CORV, IMACH, IUSER, ADAPT, MARK, OTHER = range(6)
 

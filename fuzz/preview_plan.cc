@@ -23,18 +23,19 @@
 #include <vector>
 
 #include "launcher/dispatch.h"
-#include "preview/changes.h"
-#include "preview/code_page.h"
-#include "preview/escape.h"
-#include "preview/export_reader.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/machine_folder.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/reg_file.h"
-#include "preview/tails.h"
-#include "preview/windows_version.h"
+#include "preview/exports/code_page.h"
+#include "preview/exports/export_reader.h"
+#include "preview/exports/exports.h"
+#include "preview/exports/reg_file.h"
+#include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/fleet/tails.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/escape.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 
 namespace {
 
@@ -216,12 +217,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Violated("fleet JSON with a raw control character or line separator");
   }
 
-  ReadsBack(regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+  std::string after, changes;
+  {
+    const memory::UseMachine use = preview::UseMachineOf(plan);
+    after = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
                            preview::StateItems(preview::KeysToShow(plan.before, plan.after,
-                                                                   plan.listed))),
-            "--after", code_page);
-  ReadsBack(regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
-                           preview::ChangeItems(plan.changes)),
-            "--changes", code_page);
+                                                                   plan.listed)));
+    changes = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+                             preview::ChangeItems(plan.changes));
+  }
+  ReadsBack(after, "--after", code_page);
+  ReadsBack(changes, "--changes", code_page);
   return 0;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "preview/reg_file.h"
+#include "preview/exports/reg_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "preview/windows_version.h"
+#include "preview/exports/windows_version.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "kit/regedit4.h"
 #include "kit/writer.h"
 #include "platform/kit_platform.h"
-#include "preview/exports.h"
+#include "preview/exports/exports.h"
 
 namespace kit {
 

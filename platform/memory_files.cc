@@ -24,23 +24,19 @@ struct Entry {
   unsigned long attributes = kNormal;
 };
 
-void AddFolders(const std::string& full);
+}  // namespace
 
-struct Files {
+struct internal::Files {
   std::map<std::string, Entry> entries;  // by Fold(full path)
   std::string current = "C:\\";
   std::string system = "C:\\WINDOWS\\system32";
 };
 
-Files& Fs() {
-  thread_local Files files;
-  thread_local bool ready = false;
-  if (!ready) {  // the system folder exists from the start, as after Reset
-    ready = true;
-    AddFolders(files.system);
-  }
-  return files;
-}
+namespace {
+
+using internal::Files;
+
+Files& Fs() { return *internal::Current().files; }
 
 bool IsDriveLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -169,8 +165,8 @@ void AddFolders(const std::string& full) {
 
 namespace internal {
 void ResetFiles() {
-  Fs() = Files();
-  AddFolders(Fs().system);
+  Current().files = std::make_shared<Files>();
+  AddFolders(Fs().system);  // the system folder exists from the start
 }
 }  // namespace internal
 

@@ -3,6 +3,8 @@
 // memory_platform.h and memory_testing.h.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,31 @@ struct Controls {
   int countdown = 0;  // the call that is to fail; 0: none
   bool start_succeeds = true;
 };
+
+// The parts of a machine, each defined in the file that works on it.
+struct Registry;      // memory_registry.cc
+struct Files;         // memory_files.cc
+struct Process;       // memory_process.cc
+struct JournalState;  // memory_process.cc
+struct TextState;     // memory_text.cc
+struct KitMachine;    // memory_kit.cc
+
+// A machine's state. Each part is made by its file's Reset function.
+struct State {
+  std::shared_ptr<Registry> registry;
+  std::shared_ptr<Files> files;
+  std::shared_ptr<Process> process;
+  std::shared_ptr<JournalState> journal;
+  std::shared_ptr<TextState> text;
+  std::shared_ptr<KitMachine> kit;
+  Controls controls;
+  // Never reset, so a handle kept from an earlier run stays unknown.
+  std::uintptr_t next_handle = 0x1000;
+};
+
+// The current machine's state (memory_machine.cc).
+State& Current();
+
 Controls& TheControls();
 // Counts one fallible operation; true when it is the one chosen to fail.
 bool InjectedFailure();

@@ -16,7 +16,9 @@ namespace {
 constexpr std::uintptr_t kStandardOutput = 1;
 constexpr std::uintptr_t kStandardError = 2;
 
-struct KitMachine {
+}  // namespace
+
+struct internal::KitMachine {
   std::optional<std::string> name = std::string("WORKSTATION");
   unsigned long build = 2600;
   std::string program_folder = "C:\\KIT";
@@ -32,10 +34,11 @@ struct KitMachine {
   std::uintptr_t next_listing = 0x10;
 };
 
-KitMachine& Kit() {
-  thread_local KitMachine machine;
-  return machine;
-}
+namespace {
+
+using internal::KitMachine;
+
+KitMachine& Kit() { return *internal::Current().kit; }
 
 // The folder a path names its file in: "C:\" for a file in a root, "."
 // for a bare name.
@@ -87,7 +90,7 @@ platform::File NewFile(const std::string& path) {
 
 namespace internal {
 
-void ResetKit() { Kit() = KitMachine(); }
+void ResetKit() { Current().kit = std::make_shared<KitMachine>(); }
 
 void DenyFileCreate(const std::string& folder) {
   Kit().denied_folders.push_back(FoldedFolder(folder));

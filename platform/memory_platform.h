@@ -4,11 +4,14 @@
 // operation, and lets its user (the preview, or a host test) set the machine
 // up and look at it afterwards. Controls that only tests need (injected
 // failures, denied rights, open-handle counts) are in memory_testing.h.
-// Each thread has a machine of its own, so machines can run side by side.
+// A machine is an object (Machine below); the operations of platform.h and
+// every function here act on the calling thread's current machine, so the
+// launcher's code reaches whichever machine its caller made current.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +22,45 @@ namespace memory {
 
 using platform::Root;
 
+class Machine;
+namespace internal {
+struct State;  // memory_internal.h
+State& StateOf(Machine& machine);
+}  // namespace internal
+
+// All of one machine: its registry, files, process, clock, journal, text
+// storage, the kit's part (memory_kit.h) and the test controls. A new one
+// is as Reset() leaves a machine.
+class Machine {
+ public:
+  Machine();
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+ private:
+  friend internal::State& internal::StateOf(Machine& machine);
+  std::unique_ptr<internal::State> state_;
+};
+
+// The machine the operations reach on this thread: the one the innermost
+// UseMachine alive names, else the thread's own default machine (which
+// tests that never name a machine use throughout).
+Machine& CurrentMachine();
+
+// Makes a machine current on this thread for its lifetime, then the one
+// current before again. The machine must outlive it.
+class UseMachine {
+ public:
+  explicit UseMachine(Machine& machine);
+  ~UseMachine();
+  UseMachine(const UseMachine&) = delete;
+  UseMachine& operator=(const UseMachine&) = delete;
+
+ private:
+  Machine* previous_;
+};
+
 // Win32 error codes the platform answers with.
 constexpr platform::Status kFileNotFound = 2;
 constexpr platform::Status kPathNotFound = 3;
@@ -28,7 +70,8 @@ constexpr platform::Status kFileExists = 80;
 constexpr platform::Status kMoreData = 234;
 constexpr platform::Status kNoMoreItems = 259;
 
-// Empties the registry and the file system and restores the defaults:
+// Empties the current machine's registry and file system and restores the
+// defaults:
 // Windows XP version word (0x0A280105), system directory
 // "C:\WINDOWS\system32", current directory "C:\", command line
 // "C:\Pkg\launcher.exe", no lead bytes, an ANSI-storage registry, no sleep

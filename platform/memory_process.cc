@@ -1,14 +1,13 @@
 // The in-memory platform's process, clock and journal, and Reset. The
-// registry, the file system and the text storage live in their own files.
+// registry, the file system and the text storage live in their own files,
+// the machine object in memory_machine.cc.
 #include <utility>
 
 #include "platform/memory_internal.h"
 
 namespace memory {
 
-namespace {
-
-struct Process {
+struct internal::Process {
   std::string command_line = "C:\\Pkg\\launcher.exe";
   unsigned long version = 0x0A280105;  // Windows XP
   std::vector<std::pair<unsigned char, unsigned char>> lead_ranges;
@@ -18,29 +17,22 @@ struct Process {
   int sleep_count = 0;
 };
 
-struct JournalState {
+struct internal::JournalState {
   std::vector<Event> events;
   platform::Phase phase = platform::Phase::kMarkerKey;
 };
 
-Process& TheProcess() {
-  thread_local Process process;
-  return process;
-}
+namespace {
 
-JournalState& TheRecord() {
-  thread_local JournalState record;
-  return record;
-}
+internal::Process& TheProcess() { return *internal::Current().process; }
+
+internal::JournalState& TheRecord() { return *internal::Current().journal; }
 
 }  // namespace
 
 namespace internal {
 
-Controls& TheControls() {
-  thread_local Controls controls;
-  return controls;
-}
+Controls& TheControls() { return Current().controls; }
 
 bool InjectedFailure() {
   Controls& c = TheControls();
@@ -67,9 +59,9 @@ Event NewEvent(Operation operation) {
   return event;
 }
 
-void ResetProcess() { TheProcess() = Process(); }
+void ResetProcess() { Current().process = std::make_shared<Process>(); }
 
-void ResetJournal() { TheRecord() = JournalState(); }
+void ResetJournal() { Current().journal = std::make_shared<JournalState>(); }
 
 }  // namespace internal
 
@@ -146,7 +138,7 @@ void SleepMs(unsigned long milliseconds) {
   Event event = memory::internal::NewEvent(Operation::kSleep);
   event.number = milliseconds;
   memory::internal::Record(event);
-  memory::Process& p = memory::TheProcess();
+  memory::internal::Process& p = memory::TheProcess();
   p.slept_ms += milliseconds;
   ++p.sleep_count;
   if (p.sleep_hook) {

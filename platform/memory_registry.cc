@@ -69,7 +69,9 @@ struct Handle {
   unsigned long access;
 };
 
-struct Registry {
+}  // namespace
+
+struct internal::Registry {
   std::shared_ptr<Key> roots[2] = {std::make_shared<Key>(),
                                    std::make_shared<Key>()};
   std::map<std::uintptr_t, Handle> handles;
@@ -83,13 +85,11 @@ struct Registry {
   std::shared_ptr<Key> last_key;
 };
 
-Registry& Reg() {
-  thread_local Registry registry;
-  return registry;
-}
+namespace {
 
-// Never reset, so a handle kept from an earlier run stays unknown.
-thread_local std::uintptr_t next_handle = 0x1000;
+using internal::Registry;
+
+Registry& Reg() { return *internal::Current().registry; }
 
 Key& RootKey(Root root) { return *Reg().roots[static_cast<int>(root)]; }
 
@@ -207,7 +207,7 @@ void MarkDeleted(Key& key) {
   for (const auto& entry : key.subkeys) MarkDeleted(*entry.second);
 }
 
-Entry* FindValue(Key& key, const std::u16string& name) {
+Entry* EntryNamed(Key& key, const std::u16string& name) {
   auto found = key.value_index.find(FoldName(name));
   return found == key.value_index.end() ? nullptr : &*found->second;
 }
@@ -259,6 +259,7 @@ void EraseSubtree(Root root, const std::vector<std::u16string>& path) {
 
 platform::RegKey NewHandle(Root root, std::shared_ptr<Key> key,
                            unsigned long access) {
+  std::uintptr_t& next_handle = internal::Current().next_handle;
   const std::uintptr_t id = next_handle;
   next_handle += 4;
   Reg().handles[id] = Handle{root, std::move(key), access};
@@ -353,7 +354,7 @@ Status CreateCommon(Operation operation, Root root, const char* path,
 
 namespace internal {
 
-void ResetRegistry() { Reg() = Registry(); }
+void ResetRegistry() { Current().registry = std::make_shared<Registry>(); }
 
 void AddDenial(Root root, const std::string& path, bool write_only) {
   auto& list = write_only ? Reg().deny_write : Reg().deny_read;
@@ -402,7 +403,7 @@ std::optional<Value> GetValue(Root root, const std::string& path,
                               const std::string& name) {
   std::shared_ptr<Key> key = Find(root, Names(internal::FromProgram(path)));
   if (key == nullptr) return std::nullopt;
-  if (Entry* entry = FindValue(*key, internal::FromProgram(name))) {
+  if (Entry* entry = EntryNamed(*key, internal::FromProgram(name))) {
     return Value{entry->type, internal::ProgramData(entry->type, entry->data)};
   }
   return std::nullopt;
@@ -562,7 +563,7 @@ Status QueryValue(RegKey key, const char* name, void* data,
                                         ? kSuccess
                                         : memory::internal::kInvalidParameter);
   }
-  const memory::Entry* value = memory::FindValue(
+  const memory::Entry* value = memory::EntryNamed(
       *handle->key, memory::internal::FromProgram(memory::Text(name)));
   if (value == nullptr) return memory::Journaled(event, memory::kFileNotFound);
   const std::string bytes =

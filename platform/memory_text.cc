@@ -8,15 +8,16 @@ namespace memory {
 
 namespace {
 
-struct TextState {
+}  // namespace
+
+struct internal::TextState {
   TextStorage storage = TextStorage::kAnsi;
   const CodePage* code_page = nullptr;
 };
 
-TextState& Text() {
-  thread_local TextState state;
-  return state;
-}
+namespace {
+
+internal::TextState& Text() { return *internal::Current().text; }
 
 bool Utf16() { return Text().storage == TextStorage::kUtf16; }
 
@@ -32,7 +33,7 @@ TextStorage CurrentTextStorage() { return Text().storage; }
 
 namespace internal {
 
-void ResetText() { Text() = TextState(); }
+void ResetText() { Current().text = std::make_shared<TextState>(); }
 
 std::u16string FromProgram(const std::string& text) {
   if (Utf16() && Text().code_page != nullptr) {

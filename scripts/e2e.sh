@@ -86,7 +86,7 @@ build() {  # <output> <extra flags...> -- <sources...>
   local target=$1; shift
   local flags=()
   while [ "$1" != "--" ]; do flags+=("$1"); shift; done; shift
-  if stale "$target" "$@" tests/e2e/*.h preview/exports.h platform/platform.h; then
+  if stale "$target" "$@" tests/e2e/*.h preview/exports/exports.h platform/platform.h; then
     say "building $(basename "$target")"
     "$cxx" "${cxxflags[@]}" "${flags[@]}" "$@" -o "$target"
   fi

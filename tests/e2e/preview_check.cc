@@ -22,14 +22,17 @@
 #include <sstream>
 
 #include "launcher/dispatch.h"
-#include "preview/changes.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/display.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/verify.h"
-#include "preview/windows_version.h"
+#include "preview/exports/ascii.h"
+#include "preview/exports/exports.h"
+#include "preview/exports/unicode.h"
+#include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/verify.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
+#include "preview/output/verify_text.h"
 #include "tests/e2e/records.h"
 
 namespace {
@@ -228,6 +231,7 @@ struct Outcome {
 };
 
 Outcome FromPlan(const preview::Plan& plan) {
+  const memory::UseMachine use = preview::UseMachineOf(plan);
   Outcome outcome;
   outcome.nine_x = plan.family == launcher::Family::kWindows9x;
   outcome.after_file = regfile::Write(
@@ -251,11 +255,13 @@ std::vector<std::string> Compare(const Outcome& plan, const Record& record,
   if (!regfile::Parse(plan.after_file, &predicted.file, &error)) {
     return {"the --after file does not read back: " + error.message};
   }
+  // Keys compared in the storage form of the registry Loaded made.
+  const Image real_state = Loaded(plan.nine_x, after, code_page);
   std::vector<KeyId> setup_made;
   for (const std::string& key : record.All("setup_created")) {
     setup_made.push_back(preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(key)));
   }
-  const Image real = Exported(Loaded(plan.nine_x, after, code_page), setup_made);
+  const Image real = Exported(real_state, setup_made);
   const Image expected = Exported(Loaded(plan.nine_x, {predicted}, code_page), setup_made);
   const std::vector<preview::Change> difference = preview::Diff(real, expected);
   if (!difference.empty()) {
@@ -571,7 +577,7 @@ struct VerifyTally {
 };
 
 // A folder collected after the run judged against the plan from the field
-// folder, made anew just before, as Verify wants it.
+// folder.
 bool Judge(const fs::path& before, const fs::path& after, const preview::FleetSetup& setup,
            const preview::CodePage& code_page, preview::FolderPlan* planned,
            preview::Collected* collected, preview::Verification* verification,
@@ -610,13 +616,6 @@ std::string Listed(std::vector<std::string> names) {
   std::string text = "{";
   for (const std::string& name : names) text += " " + name;
   return text + " }";
-}
-
-const memory::StoredKey* FindKey(const Image& image, const KeyId& id) {
-  for (const memory::StoredKey& key : image) {
-    if (preview::IdOf(key.root, key.path) == id) return &key;
-  }
-  return nullptr;
 }
 
 // One change of a designed failure, as record.txt names it.
@@ -801,17 +800,16 @@ std::vector<std::string> CheckAfter(const fs::path& folder, int number, const Re
     const Image earlier = Loaded(nine_x, before, code_page);
     const Image later = Loaded(nine_x, collected.sources, code_page);
     const std::vector<std::string> added = record.All("setup_created");
-    const std::u16string block_size = memory::ComparedName(memory::StoredName("writeBlockSize"));
+    const preview::KeyIndex earlier_keys(earlier), later_keys(later);
     int tuned = 0;
     for (const std::string& path : added) {
       const KeyId id = preview::IdOf(platform::Root::kLocalMachine, memory::StoredName(path));
-      const memory::StoredKey* key = FindKey(later, id);
-      if (FindKey(earlier, id) != nullptr || key == nullptr) {
+      if (earlier_keys.count(id) != 0 || later_keys.count(id) == 0) {
         differences.push_back(where + "the setup's adapter " + path + " is not one it added");
         continue;
       }
-      for (const memory::StoredValue& value : key->values) {
-        if (memory::ComparedName(value.name) == block_size) ++tuned;
+      if (preview::FindValue(later_keys, id, memory::StoredName("writeBlockSize")) != nullptr) {
+        ++tuned;
       }
     }
     if (tuned == 0) {

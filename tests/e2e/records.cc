@@ -3,7 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "preview/exports.h"
+#include "preview/exports/exports.h"
 #include "tests/e2e/e2e_paths.h"
 #include "tests/e2e/world.h"
 

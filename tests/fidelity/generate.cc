@@ -27,9 +27,9 @@
 #include "fuzz/world.h"
 #include "launcher/dispatch.h"
 #include "platform/memory_utf16.h"
-#include "preview/code_page.h"
-#include "preview/exports.h"
-#include "preview/reg_file.h"
+#include "preview/exports/code_page.h"
+#include "preview/exports/exports.h"
+#include "preview/exports/reg_file.h"
 
 namespace {
 

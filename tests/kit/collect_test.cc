@@ -11,10 +11,10 @@
 
 #include "kit_test_support.h"
 #include "platform/memory_testing.h"
-#include "preview/code_page.h"
-#include "preview/exports.h"
-#include "preview/reg_file.h"
-#include "preview/registry_image.h"
+#include "preview/exports/code_page.h"
+#include "preview/exports/exports.h"
+#include "preview/exports/reg_file.h"
+#include "preview/machine/registry_image.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "preview/escape.h"
+#include "preview/output/escape.h"
 
 namespace {
 

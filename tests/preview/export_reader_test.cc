@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "preview/export_reader.h"
-#include "preview/fleet.h"
-#include "preview/machine_folder.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/windows_version.h"
+#include "preview/exports/export_reader.h"
+#include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/machine/plan.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/plan_output.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "preview/fleet.h"
-#include "preview/fleet_folders.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/fleet_folders.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "preview/fleet_page.h"
+#include "preview/output/fleet_page.h"
 
 namespace {
 
@@ -205,7 +205,7 @@ TEST(FleetPage, ZerosShownNothingFetched) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string page = FleetPage(c.rows, {"Fleet plan", "2 folders under /fleet"});
+    std::string page = FleetPage(c.rows, {"Fleet plan", "2 folders under /fleet", {}});
     const std::map<std::string, Shown> figures = Figures(page);
     for (const char* figure :
          {"machines:planned", "family:9x", "family:2000", "family:xp", "family:other",
@@ -261,7 +261,7 @@ TEST(FleetPage, HostileTextStaysText) {
       std::vector<FleetRow> rows = {Planned("pc1"), Failed(text, "folder")};
       put(rows[0], text);
       rows[1].error = text;
-      const std::string page = FleetPage(rows, {text, text});
+      const std::string page = FleetPage(rows, {text, text, {}});
       for (const char* tag : {"<script", "<img", "<h1>x"}) {
         EXPECT_EQ(std::string::npos, page.find(tag)) << tag;
       }

@@ -11,13 +11,14 @@
 
 #include "launcher/staging.h"
 #include "tests/preview/test_machine.h"
-#include "preview/display.h"
-#include "preview/escape.h"
-#include "preview/fleet.h"
-#include "preview/fleet_folders.h"
-#include "preview/machine_folder.h"
-#include "preview/tails.h"
-#include "preview/windows_version.h"
+
+#include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/fleet_folders.h"
+#include "preview/fleet/machine_folder.h"
+#include "preview/fleet/tails.h"
+#include "preview/output/escape.h"
+#include "preview/output/fleet_table.h"
 
 namespace {
 

@@ -11,11 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "preview/exports/exports.h"
+#include "preview/exports/windows_version.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/parallel.h"
+#include "preview/output/fleet_table.h"
 #include "tests/preview/test_machine.h"
-#include "preview/exports.h"
-#include "preview/fleet.h"
-#include "preview/parallel.h"
-#include "preview/windows_version.h"
 
 namespace {
 

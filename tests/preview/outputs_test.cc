@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "preview/changes.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/windows_version.h"
+#include "preview/exports/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/plan_output.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "preview/changes.h"
-#include "preview/commands.h"
-#include "preview/plan.h"
-#include "preview/plan_output.h"
-#include "preview/windows_version.h"
+#include "preview/command/commands.h"
+#include "preview/exports/windows_version.h"
+#include "preview/machine/changes.h"
+#include "preview/machine/plan.h"
+#include "preview/output/plan_output.h"
 
 namespace {
 
@@ -74,6 +74,7 @@ std::string Lower(std::string text) {
 }
 
 std::string ChangesText(const Plan& plan) {
+  const memory::UseMachine use = preview::UseMachineOf(plan);
   std::string text;
   for (const auto& item : preview::ChangesJson(plan.changes, Cp1252())) {
     text += item["op"].get<std::string>() + " " + item["key"].get<std::string>();
@@ -224,11 +225,15 @@ TEST(Plan, ChangesTurnTheGivenStateIntoTheAfterState) {
     for (const char* tail : {"/S /UPDATE", "-gina -sl -XR /S /I3", "-wm=13 /S /I1", ""}) {
       SCOPED_TRACE(std::string(windows) + " " + tail);
       const Plan plan = preview::MakePlan(On(windows, tail, {Reg4(before)}), Cp1252());
-      const std::string after = regfile::Write(
-          regfile::Version::k4, regfile::Encoding::kBytes,
-          preview::StateItems(preview::KeysToShow(plan.before, plan.after, plan.listed)));
-      const std::string changes = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
-                                                 preview::ChangeItems(plan.changes));
+      std::string after, changes;
+      {
+        const memory::UseMachine use = preview::UseMachineOf(plan);
+        after = regfile::Write(
+            regfile::Version::k4, regfile::Encoding::kBytes,
+            preview::StateItems(preview::KeysToShow(plan.before, plan.after, plan.listed)));
+        changes = regfile::Write(regfile::Version::k4, regfile::Encoding::kBytes,
+                                 preview::ChangeItems(plan.changes));
+      }
       // The marker key the setup removed is gone: the changes remove it.
       EXPECT_NE(std::string::npos,
                 Lower(changes).find("[-hkey_local_machine\\software\\setup install]"));

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "preview/option_table_format.h"
+#include "preview/output/option_table_format.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "preview/reg_file.h"
+#include "preview/exports/reg_file.h"
 
 namespace {
 

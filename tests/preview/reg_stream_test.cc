@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "preview/reg_file.h"
-#include "preview/reg_text.h"
+#include "preview/exports/reg_file.h"
+#include "preview/exports/reg_text.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

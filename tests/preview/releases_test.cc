@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "preview/releases.h"
+#include "preview/fleet/releases.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

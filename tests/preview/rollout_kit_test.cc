@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "preview/display.h"
-#include "preview/rollout_kit.h"
+#include "preview/exports/ascii.h"
+#include "preview/fleet/rollout_kit.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "launcher/options.h"
 #include "launcher/staging.h"
-#include "preview/commands.h"
-#include "preview/plan.h"
+#include "preview/command/commands.h"
+#include "preview/machine/plan.h"
 #include "tests/preview/test_machine.h"
 
 namespace {

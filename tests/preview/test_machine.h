@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "preview/code_page.h"
+#include "preview/exports/code_page.h"
 
 namespace preview_test {
 

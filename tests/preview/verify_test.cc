@@ -5,14 +5,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "adapter/write_block_size.h"
+#include "preview/fleet/fleet.h"
+#include "preview/fleet/verify.h"
+#include "preview/machine/changes.h"
+#include "preview/output/fleet_table.h"
+#include "preview/output/verify_text.h"
 #include "tests/preview/test_machine.h"
-#include "preview/changes.h"
-#include "preview/fleet.h"
-#include "preview/verify.h"
 
 namespace {
 
@@ -72,6 +75,7 @@ struct Rollout {
     const fs::path after = dir / "after";
     fs::remove_all(after);
     Write(after / "ver.txt", ver);
+    const memory::UseMachine use = preview::UseMachineOf(planned.plan);
     const auto items = preview::StateItems(planned.plan.after);
     Write(after / "all.reg", regfile::Write(version,
                                             version == regfile::Version::k4
@@ -182,6 +186,50 @@ TEST(Verify, EachVerdictAndEachKindOfDifference) {
       others.push_back(o.key + (o.name.empty() ? "" : "\\" + o.name));
     }
     EXPECT_EQ(c.others, others) << preview::VerificationText(v);
+  }
+}
+
+// Plans of several families are made first and verified afterwards, in any
+// order: each verification has a machine of its own for what was found, and
+// the thread's current machine stays as it was.
+TEST(Verify, PlansOfSeveralFamiliesVerifiedAfterAllAreMade) {
+  const std::string legacy =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Corvane Client Installation Program]\r\n"
+      "\"wModeSelect\"=dword:0000000d\r\n\"GinaInstallOption\"=\"B\xFCro\"\r\n\r\n";
+  const std::string nt = legacy + "[" + kClass + "]\r\n\r\n";
+  const std::string by_hand = "[" + kSettings + "]\r\n\"XRStatus\"=\"\xC4\"\r\n";
+  const struct {
+    const char* name;
+    const char* ver;
+    const char* tail;
+    std::string before;
+    std::string changes;
+    const char* verdict;
+  } cases[] = {
+      {"together-98", k98, "/S /I1", legacy, "", preview::verdict::kAsPlanned},
+      {"together-xp", kXp, "-gina -sl -XR /S /I3 /wbs", nt + Adapter("0000"), "",
+       preview::verdict::kAsPlanned},
+      {"together-xp-by-hand", kXp, "-gina -sl -XR /S /I3", nt, by_hand,
+       preview::verdict::kDiffers},
+      {"together-98-by-hand", k98, "-gina /S /I1", legacy, by_hand, preview::verdict::kAsPlanned},
+      {"together-nt4", kNt4, "/S /I1", legacy, "", preview::verdict::kNoSetup},
+  };
+  memory::Reset();
+  memory::PutKey(platform::Root::kLocalMachine, "SOFTWARE\\Mine");
+  memory::Machine* const current = &memory::CurrentMachine();
+  std::vector<std::unique_ptr<Rollout>> rollouts;
+  for (const auto& c : cases) {
+    rollouts.push_back(std::make_unique<Rollout>(c.name, c.ver, c.tail, c.before));
+  }
+  for (size_t i = 0; i < rollouts.size(); ++i) {
+    rollouts[i]->After(regfile::Version::k4, true, cases[i].changes);
+  }
+  for (size_t i = rollouts.size(); i-- > 0;) {
+    SCOPED_TRACE(cases[i].name);
+    const preview::Verification v = rollouts[i]->Check();
+    EXPECT_EQ(cases[i].verdict, v.verdict) << preview::VerificationText(v);
+    EXPECT_EQ(current, &memory::CurrentMachine());
+    EXPECT_TRUE(memory::HasKey(platform::Root::kLocalMachine, "SOFTWARE\\Mine"));
   }
 }
 
