@@ -3,6 +3,7 @@
 #include "preview/exports/reg_text.h"
 
 #include "preview/exports/paths.h"
+#include "preview/exports/unicode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -204,54 +205,15 @@ bool Decoder::DecodeUtf8(const std::string& piece, bool last, Units* out) {
     bytes = &joined;
     pending_.clear();
   }
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes->data());
-  const size_t n = bytes->size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned c = s[i];
-    if (c < 0x80) {
-      out->push_back(static_cast<char16_t>(c));
-      ++i;
-      continue;
-    }
-    // Allowed range of the second byte narrows for E0, ED, F0 and F4, which
-    // shuts out overlong forms, surrogates and code points past U+10FFFF.
-    size_t len;
-    unsigned lo = 0x80, hi = 0xBF;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-      if (c == 0xE0) lo = 0xA0;
-      if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;
-    } else {
-      return false;
-    }
-    if (n - i < len && !last) {  // the rest comes with the next piece
-      pending_.assign(bytes->data() + i, n - i);
+  for (size_t i = 0; i < bytes->size();) {
+    const preview::Utf8Sequence sequence = preview::NextUtf8(*bytes, i);
+    if (sequence.cut && !last) {  // the rest comes with the next piece
+      pending_.assign(*bytes, i, std::string::npos);
       return true;
     }
-    if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out->push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
+    if (sequence.length == 0) return false;
+    preview::AppendUtf16(sequence.point, out);
+    i += sequence.length;
   }
   return true;
 }

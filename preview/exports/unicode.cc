@@ -33,50 +33,57 @@ std::string Utf8(const std::u16string& units) {
   return out;
 }
 
+Utf8Sequence NextUtf8(std::string_view text, size_t i) {
+  const auto at = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+  const unsigned c = at(0);
+  if (c < 0x80) return {1, c, false};
+  // The second byte's range narrows after E0, ED, F0 and F4: no overlong
+  // forms, surrogates or code points past U+10FFFF.
+  size_t length;
+  unsigned low = 0x80, high = 0xBF;
+  char32_t point;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+    point = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    point = c & 0x0F;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    point = c & 0x07;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return {0, 0, false};
+  }
+  if (text.size() - i < length) return {0, 0, true};
+  if (at(1) < low || at(1) > high) return {0, 0, false};
+  for (size_t k = 1; k < length; ++k) {
+    if ((at(k) & 0xC0) != 0x80) return {0, 0, false};
+    point = point << 6 | (at(k) & 0x3F);
+  }
+  return {length, point, false};
+}
+
+void AppendUtf16(char32_t point, std::u16string* units) {
+  if (point >= 0x10000) {
+    point -= 0x10000;
+    *units += static_cast<char16_t>(0xD800 + (point >> 10));
+    *units += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
+  } else {
+    *units += static_cast<char16_t>(point);
+  }
+}
+
 std::optional<std::u16string> Utf16FromUtf8(const std::string& text) {
   std::u16string units;
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   for (size_t i = 0; i < text.size();) {
-    const unsigned c = s[i];
-    if (c < 0x80) {
-      units += static_cast<char16_t>(c);
-      ++i;
-      continue;
-    }
-    // The second byte's range narrows after E0, ED, F0 and F4: no overlong
-    // forms, surrogates or code points past U+10FFFF.
-    size_t length;
-    unsigned low = 0x80, high = 0xBF;
-    char32_t point;
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-      point = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      point = c & 0x0F;
-      if (c == 0xE0) low = 0xA0;
-      if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      point = c & 0x07;
-      if (c == 0xF0) low = 0x90;
-      if (c == 0xF4) high = 0x8F;
-    } else {
-      return std::nullopt;
-    }
-    if (text.size() - i < length || s[i + 1] < low || s[i + 1] > high) return std::nullopt;
-    for (size_t k = 1; k < length; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return std::nullopt;
-      point = point << 6 | (s[i + k] & 0x3F);
-    }
-    if (point >= 0x10000) {
-      point -= 0x10000;
-      units += static_cast<char16_t>(0xD800 + (point >> 10));
-      units += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
-    } else {
-      units += static_cast<char16_t>(point);
-    }
-    i += length;
+    const Utf8Sequence sequence = NextUtf8(text, i);
+    if (sequence.length == 0) return std::nullopt;
+    AppendUtf16(sequence.point, &units);
+    i += sequence.length;
   }
   return units;
 }

@@ -1,44 +1,16 @@
 #include "preview/output/escape.h"
 
+#include "preview/exports/unicode.h"
+
 #include <cstdio>
 
 namespace preview {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at text[i], or 0: no
-// overlong form, no surrogate, nothing beyond U+10FFFF.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto at = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  const unsigned char c = at(0);
-  size_t length = 0;
-  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    if (c == 0xE0) low = 0xA0;
-    if (c == 0xED) high = 0x9F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  }
-  if (length == 0 || text.size() - i < length || at(1) < low || at(1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if ((at(k) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-// U+0080 to U+009F, U+2028 and U+2029 in UTF-8: the code point, or 0.
-unsigned LineBreaker(std::string_view text, size_t i, size_t length) {
-  const auto at = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  if (length == 2 && at(0) == 0xC2 && at(1) < 0xA0) return at(1);
-  if (length == 3 && at(0) == 0xE2 && at(1) == 0x80 && (at(2) == 0xA8 || at(2) == 0xA9)) {
-    return 0x2000 | (at(2) - 0x80);
-  }
-  return 0;
+// U+0080 to U+009F, U+2028 and U+2029: lines could break at them.
+bool BreaksLines(char32_t point) {
+  return (point >= 0x80 && point <= 0x9F) || point == 0x2028 || point == 0x2029;
 }
 
 std::string Escape(std::string_view text, bool backslash) {
@@ -58,20 +30,20 @@ std::string Escape(std::string_view text, bool backslash) {
       ++i;
       continue;
     }
-    const size_t length = Utf8Length(text, i);
-    if (length == 0) {
+    const Utf8Sequence sequence = NextUtf8(text, i);
+    if (sequence.length == 0) {
       std::snprintf(code, sizeof code, "\\x%02X", c);
       out += code;
       ++i;
       continue;
     }
-    if (const unsigned point = LineBreaker(text, i, length)) {
-      std::snprintf(code, sizeof code, "\\u%04X", point);
+    if (BreaksLines(sequence.point)) {
+      std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(sequence.point));
       out += code;
     } else {
-      out.append(text, i, length);
+      out.append(text, i, sequence.length);
     }
-    i += length;
+    i += sequence.length;
   }
   return out;
 }
@@ -124,16 +96,15 @@ std::string DumpJson(const nlohmann::ordered_json& json, int indent) {
   char code[16];
   // The dump is valid UTF-8, and these occur only inside its strings.
   for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
-    const unsigned point = c == 0x7F ? 0x7Fu : length > 1 ? LineBreaker(text, i, length) : 0;
-    if (point != 0) {
-      std::snprintf(code, sizeof code, "\\u%04x", point);
+    const Utf8Sequence sequence = NextUtf8(text, i);
+    const size_t length = sequence.length == 0 ? 1 : sequence.length;
+    if (sequence.length != 0 && (sequence.point == 0x7F || BreaksLines(sequence.point))) {
+      std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(sequence.point));
       out += code;
     } else {
-      out.append(text, i, length == 0 ? 1 : length);
+      out.append(text, i, length);
     }
-    i += length == 0 ? 1 : length;
+    i += length;
   }
   return out;
 }

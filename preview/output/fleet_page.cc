@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "preview/exports/unicode.h"
 #include "preview/fleet/releases.h"
 #include "preview/fleet/verify.h"
 #include "preview/output/verify_text.h"
@@ -21,26 +22,6 @@ namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// The length of the well-formed UTF-8 sequence at text[i] (lead byte 0x80
-// or above), or 0.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto at = [&](size_t k) -> unsigned {
-    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
-  };
-  const auto tail = [](unsigned c) { return c >= 0x80 && c <= 0xBF; };
-  const unsigned c = at(0);
-  if (c >= 0xC2 && c <= 0xDF) return tail(at(1)) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    const unsigned low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
-    return at(1) >= low && at(1) <= high && tail(at(2)) ? 3 : 0;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    const unsigned low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
-    return at(1) >= low && at(1) <= high && tail(at(2)) && tail(at(3)) ? 4 : 0;
-  }
-  return 0;
-}
-
 // Names, errors and values come from the field: markup, quotes, bytes that
 // are no UTF-8 and control characters all end up as plain text, in text and
 // in attributes alike. Line ends are ours only (they separate machines).
@@ -48,9 +29,9 @@ void Escape(std::string_view text, std::string* out) {
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      size_t n = Utf8Length(text, i);
+      const Utf8Sequence sequence = NextUtf8(text, i);
       // C1 controls (U+0080 to U+009F) are no text either.
-      if (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) n = 0;
+      const size_t n = sequence.length == 0 || sequence.point <= 0x9F ? 0 : sequence.length;
       if (n == 0) {
         *out += kReplacement;
         ++i;
