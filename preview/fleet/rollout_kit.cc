@@ -21,7 +21,7 @@ constexpr const char* kLogonBat = R"(@echo off
 rem Rollout kit of the silent launcher. At each logon: a machine not yet
 rem released is collected into DROP\before; a released one runs the
 rem launcher once with its released tail and is collected into DROP\after;
-rem then nothing more. One line a logon goes to DROP\log\NAME.TXT.
+rem then nothing more. Each logon logs what it did in DROP\log\NAME.TXT.
 rem Written by launcher-preview rollout-kit: write the kit again rather
 rem than edit it. Start it by its path, with no argument.
 if "%OS%"=="Windows_NT" goto winnt
@@ -152,8 +152,9 @@ the login script by its path, with no argument:
 The package lies in   PKG
 The drop share is     DROP   (users must be able to write it)
 
-At each logon a machine does the next thing for it, and writes one line of
-what it did into DROP\log\<name>.TXT:
+At each logon a machine does the next thing for it, and writes a line of
+what it did into DROP\log\<name>.TXT (the logon that runs the launcher
+two: one as it starts it, one when it is done):
 1. not released: it is collected into DROP\before\<name>;
 2. released (REL\<name>.TXT here, written by launcher-preview fleet
    --release): it starts PKG\launcher.exe with its released tail, waits for
