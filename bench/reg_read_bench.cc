@@ -12,21 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/random.h"
 #include "preview/exports/reg_file.h"
 
 namespace {
-
-// A fixed-seed generator, so every run reads the same file.
-struct Random {
-  uint64_t state = 0x9E3779B97F4A7C15ull;
-  uint32_t Next() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<uint32_t>(state >> 16);
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-};
 
 void Put(std::u16string* out, const char* s) {
   while (*s) out->push_back(static_cast<unsigned char>(*s++));
@@ -153,7 +142,7 @@ int main(int argc, char** argv) {
   std::u16string text;
   text.reserve(target_units + 4096);
   Put(&text, "Windows Registry Editor Version 5.00\r\n");
-  Random random;
+  Random random(0x9E3779B97F4A7C15ull);
   size_t items = 0;
   for (uint32_t serial = 0; text.size() < target_units; ++serial)
     items += PutKey(&text, &random, serial);

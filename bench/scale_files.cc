@@ -15,19 +15,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "bench/random.h"
 
-// A fixed-seed generator, so every run writes the same files.
-struct Random {
-  uint64_t state = 0x2545F4914F6CDD1Dull;
-  uint32_t Next() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<uint32_t>(state >> 16);
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-};
+namespace {
 
 class Out {
  public:
@@ -183,7 +173,7 @@ void Values(uint32_t n, const char* path) {
   Out out(path);
   out.Put("\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\NLX\\Settings]\r\n"
           "\"GinaInstallOption\"=\"0\"\r\n\"SilentLeapOption\"=\"1\"\r\n");
-  Random r;
+  Random r(0x2545F4914F6CDD1Dull);
   for (uint32_t i = 0; i < n; ++i) {
     const std::string name = "\"Setting" + Number("%06u", i) + "\"=";
     out.Put(name + (i % 2 == 0 ? Number("dword:%08x", r.Next()) : "\"text " + Number("%u", i) + "\"") +
@@ -210,7 +200,7 @@ void Deletions(uint32_t n, const char* path) {
 void Whole(double megabytes, const char* path) {
   const auto share = [&](double part) { return static_cast<uint64_t>(megabytes * 1e6 * part); };
   Out out(path);
-  Random r;
+  Random r(0x2545F4914F6CDD1Dull);
   out.Put(std::string("\r\n[") + kMachine + "]\r\n");
   out.Put("\r\n[HKEY_LOCAL_MACHINE\\HARDWARE]\r\n");
   PutTree(&out, &r, "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION", share(0.03));

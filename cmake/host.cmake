@@ -101,6 +101,7 @@ endforeach()
 
 # Large exports for bench/scale.sh.
 add_executable(scale_files ${CMAKE_SOURCE_DIR}/bench/scale_files.cc)
+target_include_directories(scale_files PRIVATE ${CMAKE_SOURCE_DIR})
 
 # Generated machine folders, shared by fleet_bench and fleet_generate (the
 # fleet page's browser test, the demo and bench/fleet_process.sh).

@@ -210,35 +210,30 @@ unsigned long FileAttributesOf(const std::string& path) {
                           : platform::kInvalidFileAttributes;
 }
 
-std::vector<std::string> FilesIn(const std::string& folder) {
+namespace {
+
+// The names of the files, or the folders, right below folder.
+std::vector<std::string> NamesIn(const std::string& folder, bool folders) {
   std::vector<std::string> names;
   std::string full;
   if (!FullPath(folder, &full)) return names;
   const std::string folded = Fold(full);
   for (const auto& item : Fs().entries) {
     const Entry& entry = item.second;
-    if (!entry.folder && Fold(Parent(entry.path)) == folded) {
+    if (entry.folder == folders && Fold(Parent(entry.path)) == folded) {
       names.push_back(LastName(entry.path));
     }
   }
   return names;
 }
+
+}  // namespace
+
+std::vector<std::string> FilesIn(const std::string& folder) { return NamesIn(folder, false); }
+
+std::vector<std::string> FoldersIn(const std::string& folder) { return NamesIn(folder, true); }
 
 // Both folders are created when missing.
-std::vector<std::string> FoldersIn(const std::string& folder) {
-  std::vector<std::string> names;
-  std::string full;
-  if (!FullPath(folder, &full)) return names;
-  const std::string folded = Fold(full);
-  for (const auto& item : Fs().entries) {
-    const Entry& entry = item.second;
-    if (entry.folder && Fold(Parent(entry.path)) == folded) {
-      names.push_back(LastName(entry.path));
-    }
-  }
-  return names;
-}
-
 void SetCurrentDirectory(const std::string& path) {
   std::string full;
   if (!FullPath(path, &full)) return;

@@ -67,8 +67,10 @@ if grep -E ':CONSOLE|Uncaught' "$work/browser.log"; then
 fi
 echo "ok - Chromium loaded the page without a console message"
 
-python3 - "$work/dom.html" "$work/fleet.csv" <<'EOF' || exit 1
+python3 - "$work/dom.html" "$work/fleet.csv" "$(cd "$(dirname "$0")" && pwd)" <<'EOF' || exit 1
 import csv, html, re, sys
+sys.path.insert(0, sys.argv[3])
+from csv_cells import cell_bytes
 
 dom = open(sys.argv[1], encoding="utf-8").read()
 problems = []
@@ -88,21 +90,9 @@ for m in re.finditer(r'data-figure="([^"]*)" data-count="(\d+)">(.*?)</(?:detail
     body = re.search(r'<div class="m"><(?:div|pre)>([^<]*)', m[3])
     shown[figure] = (int(m[2]), html.unescape(body[1]).split("\n") if body else [])
 
-# The CSV's cells as text: a leading quote that kept a formula inert off,
-# the escapes undone.
+# The CSV's cells as text (csv_cells.py).
 def text(cell):
-    cell = cell[1:] if cell.startswith("'") else cell
-    out, i = bytearray(), 0
-    while i < len(cell):
-        if cell.startswith("\\x", i):
-            out.append(int(cell[i + 2:i + 4], 16)); i += 4
-        elif cell.startswith("\\u", i):
-            out += chr(int(cell[i + 2:i + 6], 16)).encode(); i += 6
-        elif cell.startswith("\\\\", i):
-            out += b"\\"; i += 2
-        else:
-            out += cell[i].encode(); i += 1
-    return out.decode("utf-8", "replace")
+    return cell_bytes(cell).decode("utf-8", "replace")
 rows = [{k: text(v) for k, v in r.items()}
         for r in csv.DictReader(open(sys.argv[2], encoding="utf-8", newline=""))]
 settings = ("GinaInstallOption", "SilentLeapOption", "XRStatus", "wModeSelect")

@@ -82,8 +82,10 @@ for mode in dialog evaluating; do
   [ -s "$work/$mode/fleet.xlsx" ] || { cat "$work/$mode/soffice.log"; fail "$mode: soffice wrote no .xlsx"; }
 done
 
-python3 - "$work" <<'EOF' || exit 1
+python3 - "$work" "$(cd "$(dirname "$0")" && pwd)" <<'EOF' || exit 1
 import csv, json, re, sys, zipfile
+sys.path.insert(0, sys.argv[2])
+from csv_cells import cell_bytes
 import xml.etree.ElementTree as ET
 
 work = sys.argv[1]
@@ -121,21 +123,6 @@ def cells(path):
             found[(r, column(c.get("r")))] = (kind, value, None if f is None else f.text)
     return found
 
-# A cell's text: the quote that kept a formula inert off, the escapes undone.
-def text(cell):
-    cell = cell[1:] if cell.startswith("'") else cell
-    out, i = bytearray(), 0
-    while i < len(cell):
-        if cell.startswith("\\x", i):
-            out.append(int(cell[i + 2:i + 4], 16)); i += 4
-        elif cell.startswith("\\u", i):
-            out += chr(int(cell[i + 2:i + 6], 16)).encode(); i += 6
-        elif cell.startswith("\\\\", i):
-            out += b"\\"; i += 2
-        else:
-            out += cell[i].encode(); i += 1
-    return bytes(out)
-
 failed = False
 for mode in ("dialog", "evaluating"):
     problems = []
@@ -167,7 +154,7 @@ for mode in ("dialog", "evaluating"):
     shown = {}
     for r, row in enumerate(rows[1:], 1):
         kind, value, _ = found.get((r, 0), ("s", "", None))
-        shown[text(value if kind == "s" else row[0])] = r
+        shown[cell_bytes(value if kind == "s" else row[0])] = r
     for name in expected["names"]:
         if bytes.fromhex(name) not in shown:
             problems.append(f"machine {bytes.fromhex(name)!r} not found; machines read back: {sorted(shown)}")
@@ -175,7 +162,7 @@ for mode in ("dialog", "evaluating"):
     for machine, value in expected["values"].items():
         r = shown.get(machine.encode())
         got = found.get((r, at), ("", "", None))
-        if r is None or text(got[1] if got[0] == "s" else rows[r][at]).decode() != value:
+        if r is None or cell_bytes(got[1] if got[0] == "s" else rows[r][at]).decode() != value:
             problems.append(f"{machine}: SilentLeapOption_before read back as {got!r}, written {value!r}")
     if problems:
         failed = True
